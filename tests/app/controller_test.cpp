@@ -1,0 +1,184 @@
+// The controller end to end: a real txcontroller process in its own machine folder, driven
+// through its window from this test process, observed through its daily log.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "platform/win32.h"
+#include "tests/support/process.h"
+#include "tests/support/temp_machine.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const char kWindowName[] = "txcontroller_V30";
+const char kConfig[] = "C:\\talvex\\bin\\txconfig.ini";
+
+class ControllerTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      txtest::wait_process(pid_);
+    }
+  }
+
+  HWND start() {
+    pid_ = txtest::start_process({txtest::bin_path("txcontroller")});
+    for (int i = 0; i < 500; ++i) {
+      if (HWND window = FindWindowA(kWindowName, kWindowName)) return window;
+      std::this_thread::sleep_for(10ms);
+    }
+    ADD_FAILURE() << "the controller's window did not appear";
+    return nullptr;
+  }
+
+  // Waits for the controller to end by itself and gives its exit code.
+  int wait_for_exit() {
+    int code = txtest::wait_process(pid_);
+    pid_ = -1;
+    return code;
+  }
+
+  // Every daily file of the log folder, in one text.
+  std::string log() const {
+    std::string all;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(machine_.host("C:\\talvex\\log\\conlog"), ignored)) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      std::stringstream text;
+      text << in.rdbuf();
+      all += text.str();
+    }
+    return all;
+  }
+
+  bool wait_for_log(const std::string& text, std::chrono::milliseconds limit = 5000ms) const {
+    for (auto waited = 0ms; waited < limit; waited += 20ms) {
+      if (log().find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(20ms);
+    }
+    return false;
+  }
+
+  static LRESULT copy_data(HWND window, DWORD cbData, const void* data) {
+    COPYDATASTRUCT record = {0, cbData, const_cast<void*>(data)};
+    return SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record));
+  }
+
+  txtest::TempMachine machine_;
+  pid_t pid_ = -1;
+};
+
+TEST_F(ControllerTest, SecondInstanceIsRefusedAndTheFirstKeepsAnswering) {
+  HWND window = start();
+  ASSERT_NE(window, nullptr);
+  auto second = txtest::run_process({txtest::bin_path("txcontroller")});
+  EXPECT_EQ(second.exit_code, 0);
+  EXPECT_TRUE(wait_for_log("[TXCOWRN]"));
+  EXPECT_NE(log().find("] already Run!!\r\n"), std::string::npos);
+  EXPECT_EQ(copy_data(window, 7, "abcdefg"), 0);
+  EXPECT_TRUE(wait_for_log("[_ThreadProc]Start Job[0] data[abcdefg]"));
+  std::string text = log();
+  EXPECT_EQ(text.find("execute new!!"), text.rfind("execute new!!")) << "exactly one instance started";
+}
+
+TEST_F(ControllerTest, ExitCommandAndCloseEndTheProcessWithZero) {
+  struct Case {
+    const char* name;
+    UINT message;
+    WPARAM wParam;
+  } cases[] = {{"E&xit", WM_COMMAND, 105}, {"WM_CLOSE", WM_CLOSE, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    HWND window = start();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(PostMessageA(window, c.message, c.wParam, 0));
+    EXPECT_EQ(wait_for_exit(), 0);
+  }
+}
+
+TEST_F(ControllerTest, RequestsBecomeJobsWithTheirTypesAndTexts) {
+  HWND window = start();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(copy_data(window, 2, nullptr), 0);  // log upload, no text
+  EXPECT_TRUE(wait_for_log("[_ThreadProc]Start Job[2] data[]"));
+  EXPECT_EQ(copy_data(window, 0, "ignored"), 0);  // nothing delivered: empty text, no type
+  EXPECT_TRUE(wait_for_log("[_ThreadProc]Start Job[0] data[]"));
+  std::string big(65536, 'q');
+  EXPECT_EQ(copy_data(window, static_cast<DWORD>(big.size()), big.data()), 0);  // no zero byte: taken whole
+  EXPECT_TRUE(wait_for_log("[_ThreadProc]Start Job[0] data[qqqq"));
+  // The update request with no "updatefilepath" runs with an empty address: the target is
+  // the install root itself, which cannot be started, and the controller goes on.
+  EXPECT_TRUE(PostMessageA(window, WM_USER + 1400, 0, 0));
+  EXPECT_TRUE(wait_for_log("[_ThreadProc]Start Job[1] data[]"));
+  EXPECT_TRUE(wait_for_log("[TXCreateProcess]Createprocess Failed["));
+  EXPECT_TRUE(IsWindow(window));
+  // An unknown command goes to the default procedure, which answers 0.
+  EXPECT_EQ(SendMessageA(window, WM_COMMAND, 4242, 0), 0);
+  EXPECT_EQ(SendMessageA(window, WM_COMMAND, 104, 0), 0);
+  EXPECT_EQ(copy_data(window, 9, "last"), 0);
+  EXPECT_TRUE(wait_for_log("[_ThreadProc]Start Job[0] data[last]"));
+}
+
+TEST_F(ControllerTest, RequestsQueuedTogetherRunInOrderOfArrival) {
+  HWND window = start();
+  ASSERT_NE(window, nullptr);
+  // The worker takes one job per 200 ms turn, so a burst waits in the queue and must come
+  // out in the order it went in.
+  for (std::string text : {"first", "second", "third"}) {
+    text.resize(8, '\0');
+    EXPECT_EQ(copy_data(window, 8, text.data()), 0);
+  }
+  ASSERT_TRUE(wait_for_log("data[third]"));
+  std::string text = log();
+  auto first = text.find("data[first]"), second = text.find("data[second]"), third = text.find("data[third]");
+  EXPECT_LT(first, second);
+  EXPECT_LT(second, third);
+}
+
+TEST_F(ControllerTest, NoticeTimesDecideWhetherTheViewerStarts) {
+  struct Case {
+    const char* current;
+    const char* last;
+    bool shown;
+    bool compared;
+  } cases[] = {
+      {"20240102", "20240101", true, true},   // same length, last differs first in a lower byte
+      {"20240101", "20240101", false, true},  // equal: skipped
+      {"2024", "20240101", false, true},      // current is a proper beginning of last: skipped
+      {"20240101", "20240102", false, true},  // last after current: skipped
+      {"", "20240101", true, false},          // either text empty: shown, without the comparison
+      {"20240101", "", true, false},
+  };
+  HWND window = start();
+  ASSERT_NE(window, nullptr);
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.current) + " / " + c.last);
+    WritePrivateProfileStringA("config", "noticefiletime", c.current, kConfig);
+    WritePrivateProfileStringA("config", "noticelasttime", c.last, kConfig);
+    std::string marker = "case" + std::to_string(n++);
+    WritePrivateProfileStringA("config", "noticefilepath", ("http://127.0.0.1:9/" + marker).c_str(), kConfig);
+    machine_.write_file("C:\\talvex\\notification_00.jpg", "old image");
+    size_t before = log().size();
+    EXPECT_TRUE(PostMessageA(window, WM_USER + 1402, 0, 0));
+    std::string end = "end" + marker;
+    EXPECT_EQ(copy_data(window, static_cast<DWORD>(end.size()), end.data()), 0);
+    ASSERT_TRUE(wait_for_log("data[" + end + "]"));
+    std::string since = log().substr(before);
+    EXPECT_FALSE(machine_.exists("C:\\talvex\\notification_00.jpg")) << "removed before the decision";
+    EXPECT_EQ(since.find("compare notification time current[") != std::string::npos, c.compared) << since;
+    EXPECT_EQ(since.find("txnotice.exe]") != std::string::npos, c.shown) << since;
+  }
+}
+
+}  // namespace
