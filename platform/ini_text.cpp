@@ -10,18 +10,32 @@ bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\v'; }
 
 char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::vector<std::string> split_lines(std::string_view text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n' || text[i] == '\r') {
-      lines.emplace_back(text.substr(start, i - start));
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      start = i + 1;
+// The line break character at `i` (a byte, or a UTF-16LE code unit when `width` is 2), or 0.
+char line_break_at(std::string_view bytes, std::size_t i, std::size_t width) {
+  char c = bytes[i];
+  if (c != '\n' && c != '\r') return 0;
+  if (width == 2 && bytes[i + 1] != '\0') return 0;
+  return c;
+}
+
+// Lines end at CR LF, CR or LF; `width` is the size of one character.
+std::vector<IniLineSpan> split_lines(std::string_view bytes, std::size_t start, std::size_t width) {
+  std::vector<IniLineSpan> spans;
+  std::size_t line_start = start;
+  std::size_t i = start;
+  while (i + width <= bytes.size()) {
+    char c = line_break_at(bytes, i, width);
+    if (!c) {
+      i += width;
+      continue;
     }
+    std::size_t next = i + width;
+    if (c == '\r' && next + width <= bytes.size() && line_break_at(bytes, next, width) == '\n') next += width;
+    spans.push_back(IniLineSpan{line_start, i, next});
+    line_start = i = next;
   }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
-  return lines;
+  if (line_start < bytes.size()) spans.push_back(IniLineSpan{line_start, bytes.size(), bytes.size()});
+  return spans;
 }
 
 std::string unquote(std::string_view value) {
@@ -50,14 +64,14 @@ std::string_view trim_blanks(std::string_view text) {
 
 IniText IniText::parse(std::string_view bytes, unsigned code_page) {
   IniText ini;
-  std::string decoded;
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-      static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    ini.utf16_ = true;
-    decoded = utf16le_bytes_to_code_page(bytes.substr(2), code_page);
-    bytes = decoded;
+  ini.utf16_ = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+               static_cast<unsigned char>(bytes[1]) == 0xFE;
+  ini.spans_ = ini.utf16_ ? split_lines(bytes, 2, 2) : split_lines(bytes, 0, 1);
+  ini.lines_.reserve(ini.spans_.size());
+  for (const auto& span : ini.spans_) {
+    std::string_view text = bytes.substr(span.begin, span.end - span.begin);
+    ini.lines_.push_back(ini.utf16_ ? utf16le_bytes_to_code_page(text, code_page) : std::string(text));
   }
-  ini.lines_ = split_lines(bytes);
 
   for (std::size_t n = 0; n < ini.lines_.size(); ++n) {
     std::string_view line = trim_blanks(ini.lines_[n]);

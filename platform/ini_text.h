@@ -4,6 +4,9 @@
 // around names and values are cut, one pair of matching outer quotes is taken off a value,
 // and only the first of duplicate sections or keys counts. A file that begins with the
 // UTF-16LE byte order mark is read as UTF-16 and handed on in the given code page.
+//
+// Every line also keeps where its bytes were in the input, so that an editor can change one
+// line and leave all others exactly as they were.
 #pragma once
 
 #include <optional>
@@ -26,6 +29,14 @@ struct IniSection {
   std::vector<IniEntry> entries;
 };
 
+// Byte offsets of one line in the bytes given to IniText::parse: the text is [begin, end), its
+// line ending [end, next); next == end for a last line without one.
+struct IniLineSpan {
+  std::size_t begin;
+  std::size_t end;
+  std::size_t next;
+};
+
 class IniText {
  public:
   static IniText parse(std::string_view bytes, unsigned code_page);
@@ -37,10 +48,12 @@ class IniText {
 
   const std::vector<IniSection>& sections() const { return sections_; }
   const std::vector<std::string>& lines() const { return lines_; }
+  const std::vector<IniLineSpan>& spans() const { return spans_; }
   bool utf16() const { return utf16_; }
 
  private:
   std::vector<std::string> lines_;
+  std::vector<IniLineSpan> spans_;
   std::vector<IniSection> sections_;
   bool utf16_ = false;
 };
