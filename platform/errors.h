@@ -28,6 +28,8 @@
 #define ERROR_WRITE_PROTECT 19L
 // The device does not recognize the command.
 #define ERROR_BAD_COMMAND 22L
+// The program issued a command but the command length is incorrect (a record's size field).
+#define ERROR_BAD_LENGTH 24L
 // The process cannot access the file because it is being used by another process.
 #define ERROR_SHARING_VIOLATION 32L
 // The process cannot access the file because another process has locked a portion of it.

@@ -1,5 +1,5 @@
 // kernel32: errors, handles, files and folders, time, synchronisation, threads, debug
-// output, computer name, modules.
+// output, computer name, modules, process start.
 //
 // Export list (what is offered, and how much of Windows it covers):
 //   GetLastError, SetLastError        per thread
@@ -32,6 +32,29 @@
 //   GetModuleHandleA, GetProcAddress   NULL (the program) and "kernel32"; procedures: IsWow64Process
 //   IsWow64Process                     the machine's windows64 setting
 //   ExitProcess
+//   CreateProcessA                     lpApplicationName NULL only (else ERROR_INVALID_PARAMETER). The
+//                                      program is found in the command line by Windows' rules (quoted
+//                                      first token, or the spaces rule over successively longer
+//                                      prefixes; ".exe" added to a name without extension; a bare name
+//                                      searched in the program's folder, the current folder,
+//                                      C:\Windows\System32, C:\Windows\System, C:\Windows, then
+//                                      the drive-C folders of PATH) and must lie in drive C. Runs an ELF
+//                                      program of the host (through its own dynamic loader, so a file
+//                                      without execute bits runs, as on Windows) or a "#!" script
+//                                      (through its interpreter); anything else, PE images included,
+//                                      is ERROR_BAD_EXE_FORMAT. Missing file 2, missing folder 3, a
+//                                      folder or an unreadable file 5. The new process is detached: it
+//                                      outlives its parent and is never its child; it has no console
+//                                      (standard handles on the null device) and inherits no handle
+//                                      (bInheritHandles is accepted either way). Arguments are the
+//                                      command line split by CommandLineToArgvW's rules, as UTF-8; the
+//                                      environment is the parent's or lpEnvironment (ANSI, or UTF-16
+//                                      with CREATE_UNICODE_ENVIRONMENT); the current folder is
+//                                      lpCurrentDirectory or the parent's (ERROR_DIRECTORY when it is
+//                                      not a folder). Other creation flags, the security attributes and
+//                                      STARTUPINFOA's fields are ignored. The handles name the process
+//                                      and its main thread; waiting on them is not offered. A start
+//                                      that fails after the fork reports its error here.
 #pragma once
 
 #include "platform/errors.h"
@@ -154,3 +177,42 @@ BOOL GetComputerNameA(LPSTR buffer, LPDWORD size);
 HMODULE GetModuleHandleA(LPCSTR moduleName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL IsWow64Process(HANDLE process, PBOOL wow64);
+
+// Process creation.
+#define CREATE_UNICODE_ENVIRONMENT 0x00000400u
+
+struct STARTUPINFOA {
+  DWORD cb;
+  LPSTR lpReserved;
+  LPSTR lpDesktop;
+  LPSTR lpTitle;
+  DWORD dwX;
+  DWORD dwY;
+  DWORD dwXSize;
+  DWORD dwYSize;
+  DWORD dwXCountChars;
+  DWORD dwYCountChars;
+  DWORD dwFillAttribute;
+  DWORD dwFlags;
+  WORD wShowWindow;
+  WORD cbReserved2;
+  LPBYTE lpReserved2;
+  HANDLE hStdInput;
+  HANDLE hStdOutput;
+  HANDLE hStdError;
+};
+using LPSTARTUPINFOA = STARTUPINFOA*;
+
+struct PROCESS_INFORMATION {
+  HANDLE hProcess;
+  HANDLE hThread;
+  DWORD dwProcessId;
+  DWORD dwThreadId;
+};
+using LPPROCESS_INFORMATION = PROCESS_INFORMATION*;
+using PPROCESS_INFORMATION = PROCESS_INFORMATION*;
+
+BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+                    LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                    LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
+                    LPPROCESS_INFORMATION processInformation);
