@@ -28,5 +28,6 @@
 #include "platform/registry.h"
 #include "platform/toolhelp.h"
 #include "platform/types.h"
+#include "platform/user.h"
 
 #endif
