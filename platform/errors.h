@@ -78,6 +78,8 @@
 #define ERROR_INVALID_ADDRESS 487L
 // The operation was canceled by the user.
 #define ERROR_CANCELLED 1223L
+// The message can be used only with synchronous operations (a pointer message was posted).
+#define ERROR_MESSAGE_SYNC_ONLY 1159L
 // Invalid window handle.
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 // Cannot find window class.
