@@ -82,10 +82,14 @@
 #define ERROR_MESSAGE_SYNC_ONLY 1159L
 // Invalid window handle.
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
+// Invalid accelerator table handle.
+#define ERROR_INVALID_ACCEL_HANDLE 1403L
 // Cannot find window class.
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
 // Class already exists.
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
+// The specified image file did not contain a resource section.
+#define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
 // The specified resource type cannot be found in the image file.
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 // The specified resource name cannot be found in the image file.

@@ -26,6 +26,7 @@
 #include "platform/kernel.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
+#include "platform/resources.h"
 #include "platform/toolhelp.h"
 #include "platform/types.h"
 #include "platform/user.h"
