@@ -143,20 +143,17 @@ void serve_connection(ScopedFd connection, HWND window) {
   set_timeouts(connection.get());
   Frame frame;
   if (!read_all(connection.get(), &frame.header, sizeof frame.header)) return;
-  FrameHeader reply = make_header(FrameKind::reply, frame.header.window, frame.header.message);
   if (!valid_request(frame.header)) {
-    reply.status = static_cast<std::uint32_t>(FrameStatus::refused);
-  } else {
-    frame.payload.resize(frame.header.payload_size);
-    if (!read_all(connection.get(), frame.payload.data(), frame.payload.size())) return;
-    LRESULT result = 0;
-    FrameStatus status = frame.header.window == reinterpret_cast<std::uintptr_t>(window)
-                             ? deliver_from_peer(frame, &result)
-                             : FrameStatus::no_window;
-    reply.status = static_cast<std::uint32_t>(status);
-    reply.value = result;
+    write_reply(connection.get(), frame.header, FrameStatus::refused, 0);
+    return;
   }
-  write_all(connection.get(), &reply, sizeof reply);
+  frame.payload.resize(frame.header.payload_size);
+  if (!read_all(connection.get(), frame.payload.data(), frame.payload.size())) return;
+  if (frame.header.window != reinterpret_cast<std::uintptr_t>(window)) {
+    write_reply(connection.get(), frame.header, FrameStatus::no_window, 0);
+    return;
+  }
+  deliver_from_peer(frame, connection.get());
 }
 
 }  // namespace

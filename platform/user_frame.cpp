@@ -2,7 +2,6 @@
 #include "platform/user_frame.h"
 
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -35,6 +34,13 @@ bool valid_reply(const FrameHeader& header) {
   return header.magic == kFrameMagic && header.version == kFrameVersion &&
          static_cast<FrameKind>(header.kind) == FrameKind::reply && header.payload_size == 0 &&
          header.status <= static_cast<std::uint32_t>(FrameStatus::refused);
+}
+
+bool write_reply(int fd, const FrameHeader& request, FrameStatus status, LRESULT result) {
+  FrameHeader reply = make_header(FrameKind::reply, request.window, request.message);
+  reply.status = static_cast<std::uint32_t>(status);
+  reply.value = result;
+  return write_all(fd, &reply, sizeof reply);
 }
 
 bool write_all(int fd, const void* data, std::size_t size) {

@@ -16,7 +16,6 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "platform/types.h"
@@ -70,6 +69,9 @@ FrameHeader make_header(FrameKind kind, std::uint64_t window, UINT message);
 // size is then safe to allocate.
 bool valid_request(const FrameHeader& header);
 bool valid_reply(const FrameHeader& header);
+
+// Answers a request frame on its connection.
+bool write_reply(int fd, const FrameHeader& request, FrameStatus status, LRESULT result);
 
 // Whole-buffer socket I/O; false on an error, a timeout or the peer's end before the last byte.
 bool write_all(int fd, const void* data, std::size_t size);

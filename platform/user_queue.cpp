@@ -19,6 +19,9 @@ void SentMessage::complete(bool delivered, LRESULT result) {
   {
     std::lock_guard lock(mutex_);
     if (done_) return;
+    if (connection_ >= 0) {
+      write_reply(connection_, request_, delivered ? FrameStatus::done : FrameStatus::no_window, result);
+    }
     done_ = true;
     delivered_ = delivered;
     result_ = result;
@@ -195,17 +198,25 @@ bool wait_serving(SentMessage& message, LRESULT* result) {
   return message.delivered(result);
 }
 
-FrameStatus deliver_from_peer(Frame& frame, LRESULT* result) {
+void deliver_from_peer(Frame& frame, int connection) {
   HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(frame.header.window));
   WindowTarget target;
-  if (!find_local_window(window, &target)) return FrameStatus::no_window;
-  auto queue = find_queue(target.thread_id);
-  if (!queue) return FrameStatus::no_window;
+  std::shared_ptr<ThreadQueue> queue;
+  if (find_local_window(window, &target)) queue = find_queue(target.thread_id);
+  if (!queue) {
+    write_reply(connection, frame.header, FrameStatus::no_window, 0);
+    return;
+  }
   auto wparam = static_cast<WPARAM>(frame.header.wparam);
   auto value = static_cast<LPARAM>(frame.header.value);
   if (static_cast<FrameKind>(frame.header.kind) == FrameKind::post) {
-    MSG msg{window, frame.header.message, wparam, value, GetTickCount(), {0, 0}, 0};
-    return queue->post(msg) ? FrameStatus::done : FrameStatus::no_window;
+    // Acknowledged before it is queued, for the same reason as a send's answer; the lock keeps
+    // the sender's next post (which waits for this acknowledgement) from being queued first.
+    static std::mutex intake;
+    std::lock_guard lock(intake);
+    write_reply(connection, frame.header, FrameStatus::done, 0);
+    queue->post(MSG{window, frame.header.message, wparam, value, GetTickCount(), {0, 0}, 0});
+    return;
   }
   auto message = std::make_shared<SentMessage>(window, frame.header.message, wparam, value, nullptr);
   if (frame.header.message == WM_COPYDATA) {
@@ -215,9 +226,9 @@ FrameStatus deliver_from_peer(Frame& frame, LRESULT* result) {
     message->copy.lpData = frame.header.payload_size > 0 ? message->bytes.data() : nullptr;
     message->lparam = reinterpret_cast<LPARAM>(&message->copy);
   }
-  if (!queue->send(message)) return FrameStatus::no_window;
+  message->answer_on(connection, frame.header);
+  if (!queue->send(message)) message->complete(false, 0);
   message->wait();
-  return message->delivered(result) ? FrameStatus::done : FrameStatus::no_window;
 }
 
 }  // namespace platform::user

@@ -32,6 +32,13 @@ class SentMessage {
   COPYDATASTRUCT copy{};
   std::vector<BYTE> bytes;
 
+  // A message from another process answers its peer from here, on the window's thread, so the
+  // answer is out before that thread can return from GetMessageA and end the process.
+  void answer_on(int connection, const FrameHeader& request) {
+    connection_ = connection;
+    request_ = request;
+  }
+
   void complete(bool delivered, LRESULT result);
   bool finished();
   // Blocks without serving any queue (for threads that own no windows).
@@ -46,6 +53,8 @@ class SentMessage {
   bool delivered_ = false;
   LRESULT result_ = 0;
   std::shared_ptr<ThreadQueue> waiter_;
+  int connection_ = -1;
+  FrameHeader request_{};
 };
 
 class ThreadQueue {
@@ -94,8 +103,8 @@ std::shared_ptr<ThreadQueue> find_queue(DWORD thread_id);
 // incoming sent messages meanwhile (so two threads sending to each other do not deadlock).
 bool wait_serving(SentMessage& message, LRESULT* result);
 
-// Hands a request frame that a peer process sent to the window it names; for a send, waits for
-// the procedure and stores its result.
-FrameStatus deliver_from_peer(Frame& frame, LRESULT* result);
+// Hands a request frame that a peer process sent to the window it names and answers the peer
+// on its connection; for a send, returns once the procedure has run.
+void deliver_from_peer(Frame& frame, int connection);
 
 }  // namespace platform::user
