@@ -1,20 +1,30 @@
 // advapi32 registry functions over the machine's current-user hive, a .reg text file
-// (machine folder's user.reg). Only HKEY_CURRENT_USER exists on this machine.
+// (machine folder's user.reg, format in platform/reg_hive.h). Only HKEY_CURRENT_USER exists
+// on this machine: under HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT and HKEY_USERS every key and
+// value is missing (ERROR_FILE_NOT_FOUND) and every change is refused (ERROR_ACCESS_DENIED).
 //
 // Export list:
 //   RegOpenKeyExA    KEY_READ / KEY_WRITE / KEY_ALL_ACCESS; KEY_WOW64_64KEY and KEY_WOW64_32KEY
 //                    accepted (HKCU\Software is shared between the views, so both see the same
-//                    keys); both together give ERROR_INVALID_PARAMETER
-//   RegCreateKeyExA  creates missing keys on the way
+//                    keys); both together give ERROR_INVALID_PARAMETER. A NULL or empty subkey
+//                    opens the key itself; empty path components ("a\\b\") are ignored
+//   RegCreateKeyExA  creates missing keys on the way (needs KEY_CREATE_SUB_KEY on the parent
+//                    handle); REG_OPTION_NON_VOLATILE only, other options are refused with
+//                    ERROR_INVALID_PARAMETER; class and security attributes ignored
 //   RegQueryValueExA ERROR_FILE_NOT_FOUND for a missing value, ERROR_MORE_DATA with the needed
 //                    size when the data does not fit, lpData NULL gives the size; REG_SZ data
-//                    includes its stored NUL
+//                    includes its stored NUL; string types answered in the machine's code page
 //   RegSetValueExA   REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_QWORD, REG_BINARY and
-//                    any other type as hex(N)
+//                    any other type as hex(N); the bytes are stored as given (no NUL added)
 //   RegDeleteValueA
-//   RegCloseKey
-// The hive is read when a key is opened (the key sees the values of that moment) and
-// rewritten whole, atomically, by every change. A malformed line is skipped, never fatal.
+//   RegCloseKey      the predefined roots are never closed (ERROR_SUCCESS)
+// Handles are checked: a closed, foreign or made-up HKEY gives ERROR_INVALID_HANDLE. Access
+// rights are honoured: querying needs KEY_QUERY_VALUE, setting and deleting KEY_SET_VALUE
+// (ERROR_ACCESS_DENIED otherwise). Names compare without regard to ASCII letter case.
+// The hive is read when a key is opened (the key sees the values of that moment, and its own
+// changes) and rewritten whole, atomically, by every change, under a lock that serialises the
+// changes of all processes and threads (ERROR_REGISTRY_IO_FAILED when the file cannot be
+// read or written). A malformed line is skipped, never fatal. The last error is left alone.
 #pragma once
 
 #include "platform/types.h"
