@@ -37,7 +37,8 @@ PathParts split(std::string_view path) {
 
 void put(char* out, std::string_view part) {
   if (!out) return;
-  std::memcpy(out, part.data(), part.size());
+  // An absent part is an empty view whose data() is null, which memcpy must not be given.
+  if (!part.empty()) std::memcpy(out, part.data(), part.size());
   out[part.size()] = '\0';
 }
 
