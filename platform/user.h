@@ -4,7 +4,7 @@
 // Export list (what is offered, and how much of Windows it covers):
 //   RegisterClassExW          process-local classes, looked up by name (case-insensitive) or atom;
 //                             1410 for a name already registered, 87 for a bad cbSize or no name
-//   CreateWindowExW           top-level windows only (a parent gives 87); WM_NCCREATE then WM_CREATE
+//   CreateWindowExW           top-level windows only (a parent gives 50); WM_NCCREATE then WM_CREATE
 //                             go to the procedure; 1407 for a missing class; NULL when WM_NCCREATE
 //                             returns FALSE or WM_CREATE returns -1. The window belongs to the
 //                             calling thread and is findable and reachable from other processes
