@@ -30,6 +30,8 @@
 #define ERROR_BAD_COMMAND 22L
 // The program issued a command but the command length is incorrect (a record's size field).
 #define ERROR_BAD_LENGTH 24L
+// The system cannot move the file to a different disk drive.
+#define ERROR_NOT_SAME_DEVICE 17L
 // The process cannot access the file because it is being used by another process.
 #define ERROR_SHARING_VIOLATION 32L
 // The process cannot access the file because another process has locked a portion of it.
@@ -118,6 +120,11 @@
 #define ERROR_INTERNET_UNRECOGNIZED_SCHEME 12006L
 // The server name could not be resolved.
 #define ERROR_INTERNET_NAME_NOT_RESOLVED 12007L
+// A request to InternetQueryOption or InternetSetOption specified an invalid option value.
+#define ERROR_INTERNET_INVALID_OPTION 12009L
+// The length of an option supplied to InternetQueryOption or InternetSetOption is incorrect
+// for the type of option specified.
+#define ERROR_INTERNET_BAD_OPTION_LENGTH 12010L
 // The operation was canceled.
 #define ERROR_INTERNET_OPERATION_CANCELLED 12017L
 // The handle is of the wrong type for the operation.
@@ -132,8 +139,12 @@
 #define ERROR_INTERNET_SEC_CERT_CN_INVALID 12038L
 // The SSL certificate date is invalid.
 #define ERROR_INTERNET_SEC_CERT_DATE_INVALID 12037L
+// The application is moving from an SSL to a non-SSL connection because of a redirect.
+#define ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR 12040L
 // The certificate authority is invalid or incorrect.
 #define ERROR_INTERNET_INVALID_CA 12045L
+// The SSL certificate is invalid.
+#define ERROR_INTERNET_SEC_INVALID_CERT 12169L
 // An error occurred in the secure channel support.
 #define ERROR_INTERNET_SECURITY_CHANNEL_ERROR 12157L
 // The server response could not be parsed.

@@ -8,6 +8,10 @@
 //                                      drive root; security attributes ignored
 //   RemoveDirectoryA                   empty folders only (145 otherwise)
 //   DeleteFileA                        32 while a handle that does not share delete is open; 5 on a folder
+//   MoveFileExA                        files only, on the one drive; MOVEFILE_REPLACE_EXISTING (183
+//                                      without it); 32 while the file or the replaced one is open
+//                                      without FILE_SHARE_DELETE; 5 for a read-only or folder target;
+//                                      MOVEFILE_WRITE_THROUGH syncs; MOVEFILE_COPY_ALLOWED not needed
 //   GetFileAttributesA                 DIRECTORY, ARCHIVE (every file), READONLY (no owner write bit)
 //   CreateFileA                        GENERIC_READ/WRITE, FILE_SHARE_READ/WRITE/DELETE honoured between
 //                                      handles of all processes using the layer; the five dispositions;
@@ -86,6 +90,11 @@
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
 
+// MoveFileExA.
+#define MOVEFILE_REPLACE_EXISTING 0x00000001u
+#define MOVEFILE_COPY_ALLOWED 0x00000002u
+#define MOVEFILE_WRITE_THROUGH 0x00000008u
+
 // File pointer.
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
@@ -117,6 +126,7 @@ BOOL CloseHandle(HANDLE handle);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL RemoveDirectoryA(LPCSTR path);
 BOOL DeleteFileA(LPCSTR path);
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
 DWORD GetFileAttributesA(LPCSTR path);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);

@@ -23,6 +23,7 @@
 #include "platform/codepage.h"
 #include "platform/crt.h"
 #include "platform/errors.h"
+#include "platform/internet.h"
 #include "platform/kernel.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
