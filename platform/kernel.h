@@ -15,7 +15,8 @@
 //   GetFileAttributesA                 DIRECTORY, ARCHIVE (every file), READONLY (no owner write bit)
 //   CreateFileA                        GENERIC_READ/WRITE, FILE_SHARE_READ/WRITE/DELETE honoured between
 //                                      handles of all processes using the layer; the five dispositions;
-//                                      attributes and flags other than the disposition are ignored
+//                                      attributes and flags other than the disposition are ignored;
+//                                      a new file in a folder without the owner write bit gives 5
 //   ReadFile, WriteFile                synchronous only (no OVERLAPPED)
 //   SetFilePointer, GetFileSize       whole 64-bit offsets
 //   FindFirstFileA, FindFirstFileExA,  DOS wildcards (* ? and *.* for every name); "." and ".." for every

@@ -29,6 +29,15 @@ DWORD share_rights(DWORD access) {
 
 bool owner_may_write(const struct stat& st) { return (st.st_mode & S_IWUSR) != 0; }
 
+// A folder without the owner's write bit stands for one the user may not write; root on the
+// host could still create files in it, so the layer refuses them itself.
+bool folder_refuses_new_files(const std::string& host) {
+  std::size_t slash = host.rfind('/');
+  struct stat st;
+  return slash != std::string::npos && ::stat(host.substr(0, slash).c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         !owner_may_write(st);
+}
+
 }  // namespace
 
 DWORD missing_file_error(const std::string& host) {
@@ -70,6 +79,10 @@ OpenedFile open_windows_file(std::string_view path, const OpenRequest& request, 
         if (errno == EISDIR) *error = ERROR_ACCESS_DENIED;
         return result;
       }
+    }
+    if (folder_refuses_new_files(*host)) {
+      *error = ERROR_ACCESS_DENIED;
+      return result;
     }
     result.fd.reset(::open(host->c_str(), flags | O_CREAT | O_EXCL, 0644));
     if (result.fd) break;

@@ -10,10 +10,12 @@
 #endif
 #include <windows.h>
 
+#include <intshcut.h>
 #include <objbase.h>
 #include <share.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 #include <stdio.h>
 #include <tlhelp32.h>
 #include <wininet.h>
@@ -21,13 +23,18 @@
 #else
 
 #include "platform/codepage.h"
+#include "platform/com.h"
 #include "platform/crt.h"
 #include "platform/errors.h"
 #include "platform/internet.h"
+#include "platform/internet_shortcut.h"
 #include "platform/kernel.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
 #include "platform/resources.h"
+#include "platform/shell.h"
+#include "platform/shell_file_operation.h"
+#include "platform/shell_link.h"
 #include "platform/toolhelp.h"
 #include "platform/types.h"
 #include "platform/user.h"
