@@ -6,6 +6,13 @@
 
 #include "aws/core/utils/memory/stl/AWSString.h"
 
+// <windows.h> maps GetMessage to GetMessageA or GetMessageW, which would rename the member
+// below in every file that includes both. As the SDK does (aws-sdk-cpp issue 402), the macro
+// is undefined here; include <windows.h> first.
+#if defined(_WIN32) && defined(GetMessage)
+#undef GetMessage
+#endif
+
 namespace Aws {
 namespace Client {
 
