@@ -5,6 +5,7 @@
 
 #include "actions/download.h"
 #include "actions/process.h"
+#include "actions/shortcuts.h"
 #include "app/job_queue.h"
 #include "common/install_paths.h"
 #include "common/log_writer.h"
@@ -92,7 +93,7 @@ void RunLogUpload() {
 DWORD WINAPI _ThreadProc(LPVOID) {
   for (;;) {
     if (!g_bShortcutsDone) {
-      // Desktop shortcut provisioning runs here, once, before the first job is taken.
+      CreateDesktopShortcuts();
       g_bShortcutsDone = 1;
     }
     CJobData job;
