@@ -173,3 +173,17 @@
 #define HRESULT_FROM_WIN32(x) \
   (static_cast<HRESULT>(x) <= 0 ? static_cast<HRESULT>(x) \
                                 : static_cast<HRESULT>(((x) & 0x0000FFFF) | (7 << 16) | 0x80000000))
+
+// SHFileOperation's legacy results, older than Win32 and in no Windows header; the numbers
+// overlap Winerror.h values of other meaning. Source: learn.microsoft.com, "SHFileOperationA",
+// return value table.
+// The source and destination files are the same file.
+#define DE_SAMEFILE 0x71
+// The source is a root directory, which cannot be moved or renamed.
+#define DE_ROOTDIR 0x74
+// The destination is a subtree of the source.
+#define DE_DESTSUBTREE 0x76
+// The path in the source or destination or both was invalid.
+#define DE_INVALIDFILES 0x7C
+// The destination path is an existing file.
+#define DE_FLDDESTISFILE 0x7E
