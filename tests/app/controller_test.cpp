@@ -161,13 +161,15 @@ TEST_F(ControllerTest, NoticeTimesDecideWhetherTheViewerStarts) {
   };
   HWND window = start();
   ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(CreateDirectoryA("C:\\talvex\\bin", nullptr));
   int n = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.current) + " / " + c.last);
-    WritePrivateProfileStringA("config", "noticefiletime", c.current, kConfig);
-    WritePrivateProfileStringA("config", "noticelasttime", c.last, kConfig);
+    ASSERT_TRUE(WritePrivateProfileStringA("config", "noticefiletime", c.current, kConfig));
+    ASSERT_TRUE(WritePrivateProfileStringA("config", "noticelasttime", c.last, kConfig));
     std::string marker = "case" + std::to_string(n++);
-    WritePrivateProfileStringA("config", "noticefilepath", ("http://127.0.0.1:9/" + marker).c_str(), kConfig);
+    ASSERT_TRUE(
+        WritePrivateProfileStringA("config", "noticefilepath", ("http://127.0.0.1:9/" + marker).c_str(), kConfig));
     machine_.write_file("C:\\talvex\\notification_00.jpg", "old image");
     size_t before = log().size();
     EXPECT_TRUE(PostMessageA(window, WM_USER + 1402, 0, 0));
