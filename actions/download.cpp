@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <vector>
+
 #include "platform/win32.h"
 
 namespace {
@@ -13,6 +15,8 @@ const char g_szErrorMarker[] = "<Error><Code>";
 const char g_szTempSuffix[] = ".part";
 const DWORD g_dwReadSize = 10240;
 const int g_nMaxReads = 50000;
+// The file's own buffer gathers several reads into one write to the disk.
+const size_t g_nFileBuffer = 64 * 1024;
 
 // Closes an Internet handle when the download leaves its scope.
 class CInternetHandle {
@@ -81,8 +85,11 @@ int DownloadUrlToFile(const char* pszUrl, const char* pszPath) {
   CInternetHandle url(InternetOpenUrlA(internet.Get(), pszUrl, NULL, 0, 0, 0));
   if (!url.Get() || !HasSuccessStatus(url.Get())) return 0;
 
+  // Declared before the file: the stream uses it until fclose.
+  std::vector<char> fileBuffer(g_nFileBuffer);
   FILE* pFile = _fsopen(szTemp, "wb", _SH_DENYNO);
   if (!pFile) return 0;
+  setvbuf(pFile, fileBuffer.data(), _IOFBF, fileBuffer.size());
   int nTotal = CopyBody(url.Get(), pFile);
   if (fclose(pFile) != 0) nTotal = -1;
   if (nTotal < 0 || !MoveFileExA(szTemp, pszPath, MOVEFILE_REPLACE_EXISTING)) {
