@@ -10,6 +10,7 @@
 #include "common/install_paths.h"
 #include "common/log_writer.h"
 #include "common/settings.h"
+#include "logupload/log_uploader.h"
 
 LONG g_bShortcutsDone = 0;
 
@@ -86,8 +87,10 @@ bool SplitUpdateAddress(const char* address, std::string& fileName, std::string&
 }
 
 void RunLogUpload() {
-  // The log upload job is wired in here once the upload exists; until then the request is
-  // taken and nothing is uploaded.
+  CLogUploader uploader;
+  uploader.m_strHospitalId = LookupHospitalId();
+  uploader.m_nChartCode = LookupChartCode();
+  uploader.OnExcuteV30();
 }
 
 DWORD WINAPI _ThreadProc(LPVOID) {
