@@ -32,7 +32,6 @@
 #include "platform/profile.h"
 #include "platform/registry.h"
 #include "platform/resources.h"
-#include "platform/shell_file_operation.h"
 #include "platform/shell.h"
 #include "platform/shell_file_operation.h"
 #include "platform/shell_link.h"
