@@ -18,6 +18,7 @@ Routes (N a byte count):
   /to/CODE?URL      one redirect with CODE to an absolute URL
   /agent            the request's User-Agent as the body
   /big/N            N bytes generated on the fly in 1 MiB blocks
+  /text/TEXT[/NAME] TEXT (percent-encoded in the path) as the body; NAME only names the file
 """
 import argparse
 import socket
@@ -143,6 +144,9 @@ class Handler(BaseHTTPRequestHandler):
 
     def route_agent(self):
         self.send_body(self.headers.get("User-Agent", "").encode(), 200, "text/plain")
+
+    def route_text(self, encoded, *name):
+        self.send_body(unquote(encoded).encode())
 
     def route_big(self, n):
         n = int(n)
