@@ -1,7 +1,6 @@
 // The log upload through the controller: a real txcontroller process in its own machine
 // folder, asked by its window, uploading to a local S3 server (tests/support/open_s3.h).
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <chrono>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include <thread>
 
 #include "platform/win32.h"
+#include "tests/support/controller_process.h"
 #include "tests/support/open_s3.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_machine.h"
@@ -20,8 +20,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-const char kWindowName[] = "txcontroller_V30";
 
 std::string read_host_file(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -39,35 +37,15 @@ std::size_t count(const std::string& text, const std::string& part) {
 // A controller on the computer OFFICE-PC3 whose settings file names the hospital and chart code.
 class ControllerLogUploadTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      txtest::wait_process(pid_);
-    }
-  }
-
   HWND start(const std::string& hospital, const std::string& chart) {
     std::ofstream(machine_.root() + "/machine.ini", std::ios::binary) << "[machine]\r\ncomputername=OFFICE-PC3\r\n";
     machine_.write_file("C:\\talvex\\bin\\txconfig.ini",
                         "[config]\r\nhospitalid=" + hospital + "\r\nchartcode=" + chart + "\r\n");
     machine_.write_file("C:\\talvex\\log\\app.log", "another program's log\r\n");
-    pid_ = txtest::start_process({txtest::bin_path("txcontroller")});
-    for (int i = 0; i < 500; ++i) {
-      if (HWND window = FindWindowA(kWindowName, kWindowName)) return window;
-      std::this_thread::sleep_for(10ms);
-    }
-    ADD_FAILURE() << "the controller's window did not appear";
-    return nullptr;
+    return controller_.start();
   }
 
-  std::string log() const {
-    std::string all;
-    std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator(machine_.host("C:\\talvex\\log\\conlog"), ignored)) {
-      all += read_host_file(entry.path());
-    }
-    return all;
-  }
+  std::string log() const { return controller_.log(); }
   std::string debug_channel() const { return read_host_file(machine_.root() + "/debug.log"); }
 
   bool wait_for(const std::function<bool()>& done, std::chrono::milliseconds limit = 30000ms) const {
@@ -82,7 +60,7 @@ class ControllerLogUploadTest : public ::testing::Test {
 
   txtest::TempMachine machine_;
   txtest::OpenS3 s3_{machine_};
-  pid_t pid_ = -1;
+  txtest::ControllerProcess controller_{machine_};
 };
 
 // The queued job (message 2425) and the menu command "&SendLog" started together: the
