@@ -24,13 +24,6 @@ namespace platform {
 
 namespace {
 
-struct DirTraits {
-  using Handle = DIR*;
-  static Handle invalid() noexcept { return nullptr; }
-  static bool is_valid(Handle h) noexcept { return h != nullptr; }
-  static void close(Handle h) noexcept { ::closedir(h); }
-};
-
 struct FindObject : KernelObject {
   std::vector<WIN32_FIND_DATAA> entries;
   std::size_t next = 0;
@@ -61,7 +54,7 @@ std::string upper_ascii(std::string s) {
 
 bool list_folder(const std::string& host_folder, std::string_view pattern, bool drive_root,
                  std::vector<WIN32_FIND_DATAA>* out, DWORD* error) {
-  ScopedHandle<DirTraits> dir(::opendir(host_folder.c_str()));
+  ScopedDir dir(::opendir(host_folder.c_str()));
   if (!dir) {
     *error = errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : win32_error_from_errno(errno);
     return false;

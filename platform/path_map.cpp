@@ -16,14 +16,6 @@ namespace platform {
 
 namespace {
 
-struct DirTraits {
-  using Handle = DIR*;
-  static Handle invalid() noexcept { return nullptr; }
-  static bool is_valid(Handle h) noexcept { return h != nullptr; }
-  static void close(Handle h) noexcept { ::closedir(h); }
-};
-using ScopedDir = ScopedHandle<DirTraits>;
-
 bool is_separator(char c) { return c == '\\' || c == '/'; }
 
 bool is_drive_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }

@@ -6,6 +6,7 @@
 // Nothing converts implicitly: get() lends the raw value, release() gives it up.
 #pragma once
 
+#include <dirent.h>
 #include <unistd.h>
 
 #include <utility>
@@ -49,5 +50,13 @@ struct FdTraits {
   static void close(Handle h) noexcept { ::close(h); }
 };
 using ScopedFd = ScopedHandle<FdTraits>;
+
+struct DirTraits {
+  using Handle = DIR*;
+  static Handle invalid() noexcept { return nullptr; }
+  static bool is_valid(Handle h) noexcept { return h != nullptr; }
+  static void close(Handle h) noexcept { ::closedir(h); }
+};
+using ScopedDir = ScopedHandle<DirTraits>;
 
 }  // namespace platform

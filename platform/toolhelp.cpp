@@ -39,14 +39,6 @@ struct SnapshotObject : KernelObject {
   std::size_t next = 0;
 };
 
-struct DirTraits {
-  using Handle = DIR*;
-  static Handle invalid() noexcept { return nullptr; }
-  static bool is_valid(Handle h) noexcept { return h != nullptr; }
-  static void close(Handle h) noexcept { ::closedir(h); }
-};
-using ScopedDir = ScopedHandle<DirTraits>;
-
 // Priority class bases: idle 4, below normal 6, normal 8, above normal 10, high 13.
 LONG priority_base_for_nice(long nice) {
   if (nice >= 10) return 4;
