@@ -15,7 +15,7 @@ namespace platform {
 
 namespace {
 
-class InternetShortcut final : public IUniformResourceLocatorA, public IShellLinkA, public IPersistFile {
+class InternetShortcut final : public IUniformResourceLocatorA, public ShellLinkProperties, public IPersistFile {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -59,54 +59,11 @@ class InternetShortcut final : public IUniformResourceLocatorA, public IShellLin
     if (pfd) *pfd = WIN32_FIND_DATAA{};
     return url_.empty() ? S_FALSE : S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetIDList(PIDLIST_ABSOLUTE* ppidl) override {
-    if (ppidl) *ppidl = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE SetIDList(PCIDLIST_ABSOLUTE) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetDescription(LPSTR pszName, int cch) override {
-    return copy_text_out(description_, pszName, cch);
-  }
-  HRESULT STDMETHODCALLTYPE SetDescription(LPCSTR pszName) override { return set(description_, pszName); }
-  HRESULT STDMETHODCALLTYPE GetWorkingDirectory(LPSTR pszDir, int cch) override {
-    return copy_text_out(working_dir_, pszDir, cch);
-  }
-  HRESULT STDMETHODCALLTYPE SetWorkingDirectory(LPCSTR pszDir) override { return set(working_dir_, pszDir); }
   HRESULT STDMETHODCALLTYPE GetArguments(LPSTR pszArgs, int cch) override {
     return copy_text_out(std::string(), pszArgs, cch);
   }
   HRESULT STDMETHODCALLTYPE SetArguments(LPCSTR) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetHotkey(WORD* pwHotkey) override {
-    if (!pwHotkey) return E_POINTER;
-    *pwHotkey = hotkey_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE SetHotkey(WORD wHotkey) override {
-    hotkey_ = wHotkey;
-    persisted_.changed();
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetShowCmd(int* piShowCmd) override {
-    if (!piShowCmd) return E_POINTER;
-    *piShowCmd = show_command_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE SetShowCmd(int iShowCmd) override {
-    show_command_ = iShowCmd;
-    persisted_.changed();
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetIconLocation(LPSTR pszIconPath, int cch, int* piIcon) override {
-    if (!piIcon) return E_POINTER;
-    *piIcon = icon_index_;
-    return copy_text_out(icon_path_, pszIconPath, cch);
-  }
-  HRESULT STDMETHODCALLTYPE SetIconLocation(LPCSTR pszIconPath, int iIcon) override {
-    icon_index_ = iIcon;
-    return set(icon_path_, pszIconPath);
-  }
   HRESULT STDMETHODCALLTYPE SetRelativePath(LPCSTR, DWORD) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE Resolve(HWND, DWORD) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE SetPath(LPCSTR pszFile) override {
     if (!pszFile) return E_INVALIDARG;
     return set(url_, pszFile);
@@ -131,12 +88,6 @@ class InternetShortcut final : public IUniformResourceLocatorA, public IShellLin
  private:
   ~InternetShortcut() = default;
 
-  HRESULT set(std::string& field, LPCSTR text) {
-    field = text_in(text);
-    persisted_.changed();
-    return S_OK;
-  }
-
   std::string file_text() const {
     std::string text = "[InternetShortcut]\r\nURL=" + url_ + "\r\n";
     if (!working_dir_.empty()) text += "WorkingDirectory=" + working_dir_ + "\r\n";
@@ -152,14 +103,7 @@ class InternetShortcut final : public IUniformResourceLocatorA, public IShellLin
   }
 
   RefCount refs_;
-  PersistedFile persisted_;
   std::string url_;
-  std::string description_;
-  std::string working_dir_;
-  std::string icon_path_;
-  int icon_index_ = 0;
-  int show_command_ = SW_SHOWNORMAL;
-  WORD hotkey_ = 0;
 };
 
 }  // namespace

@@ -7,7 +7,9 @@
 #include <string_view>
 
 #include "platform/com.h"
+#include "platform/shell_link.h"
 #include "platform/types.h"
+#include "platform/user.h"
 
 namespace platform {
 
@@ -48,5 +50,72 @@ class PersistedFile {
 HRESULT copy_text_out(const std::string& text, LPSTR buffer, int cch);
 // A setter's text: the bytes, or empty for NULL.
 std::string text_in(LPCSTR text);
+
+// The part of IShellLinkA that the shell link and the Internet shortcut keep alike: the
+// description, working folder, icon, show command and hot key. Each object adds its target,
+// arguments and relative path, and its file format.
+class ShellLinkProperties : public IShellLinkA {
+ public:
+  HRESULT STDMETHODCALLTYPE GetIDList(PIDLIST_ABSOLUTE* ppidl) override {
+    if (ppidl) *ppidl = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SetIDList(PCIDLIST_ABSOLUTE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetDescription(LPSTR pszName, int cch) override {
+    return copy_text_out(description_, pszName, cch);
+  }
+  HRESULT STDMETHODCALLTYPE SetDescription(LPCSTR pszName) override { return set(description_, pszName); }
+  HRESULT STDMETHODCALLTYPE GetWorkingDirectory(LPSTR pszDir, int cch) override {
+    return copy_text_out(working_dir_, pszDir, cch);
+  }
+  HRESULT STDMETHODCALLTYPE SetWorkingDirectory(LPCSTR pszDir) override { return set(working_dir_, pszDir); }
+  HRESULT STDMETHODCALLTYPE GetHotkey(WORD* pwHotkey) override {
+    if (!pwHotkey) return E_POINTER;
+    *pwHotkey = hotkey_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE SetHotkey(WORD wHotkey) override {
+    hotkey_ = wHotkey;
+    persisted_.changed();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetShowCmd(int* piShowCmd) override {
+    if (!piShowCmd) return E_POINTER;
+    *piShowCmd = show_command_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE SetShowCmd(int iShowCmd) override {
+    show_command_ = iShowCmd;
+    persisted_.changed();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetIconLocation(LPSTR pszIconPath, int cch, int* piIcon) override {
+    if (!piIcon) return E_POINTER;
+    *piIcon = icon_index_;
+    return copy_text_out(icon_path_, pszIconPath, cch);
+  }
+  HRESULT STDMETHODCALLTYPE SetIconLocation(LPCSTR pszIconPath, int iIcon) override {
+    icon_index_ = iIcon;
+    return set(icon_path_, pszIconPath);
+  }
+  HRESULT STDMETHODCALLTYPE Resolve(HWND, DWORD) override { return E_NOTIMPL; }
+
+ protected:
+  ~ShellLinkProperties() = default;
+
+  HRESULT set(std::string& field, LPCSTR text) {
+    field = text_in(text);
+    persisted_.changed();
+    return S_OK;
+  }
+
+  PersistedFile persisted_;
+  std::string description_;
+  std::string working_dir_;
+  std::string icon_path_;
+  int icon_index_ = 0;
+  int show_command_ = SW_SHOWNORMAL;
+  WORD hotkey_ = 0;
+};
 
 }  // namespace platform

@@ -24,7 +24,7 @@ DWORD volume_serial() {
   return hash;
 }
 
-class ShellLink final : public IShellLinkA, public IPersistFile {
+class ShellLink final : public ShellLinkProperties, public IPersistFile {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -53,56 +53,13 @@ class ShellLink final : public IShellLinkA, public IPersistFile {
     if (pfd) *pfd = find_data_;
     return target_.empty() ? S_FALSE : S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetIDList(PIDLIST_ABSOLUTE* ppidl) override {
-    if (ppidl) *ppidl = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE SetIDList(PCIDLIST_ABSOLUTE) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetDescription(LPSTR pszName, int cch) override {
-    return copy_text_out(description_, pszName, cch);
-  }
-  HRESULT STDMETHODCALLTYPE SetDescription(LPCSTR pszName) override { return set(description_, pszName); }
-  HRESULT STDMETHODCALLTYPE GetWorkingDirectory(LPSTR pszDir, int cch) override {
-    return copy_text_out(working_dir_, pszDir, cch);
-  }
-  HRESULT STDMETHODCALLTYPE SetWorkingDirectory(LPCSTR pszDir) override { return set(working_dir_, pszDir); }
   HRESULT STDMETHODCALLTYPE GetArguments(LPSTR pszArgs, int cch) override {
     return copy_text_out(arguments_, pszArgs, cch);
   }
   HRESULT STDMETHODCALLTYPE SetArguments(LPCSTR pszArgs) override { return set(arguments_, pszArgs); }
-  HRESULT STDMETHODCALLTYPE GetHotkey(WORD* pwHotkey) override {
-    if (!pwHotkey) return E_POINTER;
-    *pwHotkey = hotkey_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE SetHotkey(WORD wHotkey) override {
-    hotkey_ = wHotkey;
-    persisted_.changed();
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetShowCmd(int* piShowCmd) override {
-    if (!piShowCmd) return E_POINTER;
-    *piShowCmd = show_command_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE SetShowCmd(int iShowCmd) override {
-    show_command_ = iShowCmd;
-    persisted_.changed();
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetIconLocation(LPSTR pszIconPath, int cch, int* piIcon) override {
-    if (!piIcon) return E_POINTER;
-    *piIcon = icon_index_;
-    return copy_text_out(icon_path_, pszIconPath, cch);
-  }
-  HRESULT STDMETHODCALLTYPE SetIconLocation(LPCSTR pszIconPath, int iIcon) override {
-    icon_index_ = iIcon;
-    return set(icon_path_, pszIconPath);
-  }
   HRESULT STDMETHODCALLTYPE SetRelativePath(LPCSTR pszPathRel, DWORD) override {
     return set(relative_path_, pszPathRel);
   }
-  HRESULT STDMETHODCALLTYPE Resolve(HWND, DWORD) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE SetPath(LPCSTR pszFile) override {
     if (!pszFile) return E_INVALIDARG;
     find_data_ = WIN32_FIND_DATAA{};
@@ -142,12 +99,6 @@ class ShellLink final : public IShellLinkA, public IPersistFile {
  private:
   ~ShellLink() = default;
 
-  HRESULT set(std::string& field, LPCSTR text) {
-    field = text_in(text);
-    persisted_.changed();
-    return S_OK;
-  }
-
   ShellLinkData link_data() const {
     ShellLinkData link;
     link.target = target_;
@@ -169,17 +120,10 @@ class ShellLink final : public IShellLinkA, public IPersistFile {
   }
 
   RefCount refs_;
-  PersistedFile persisted_;
   std::string target_;
   WIN32_FIND_DATAA find_data_{};
-  std::string description_;
-  std::string working_dir_;
   std::string arguments_;
   std::string relative_path_;
-  std::string icon_path_;
-  int icon_index_ = 0;
-  int show_command_ = SW_SHOWNORMAL;
-  WORD hotkey_ = 0;
 };
 
 }  // namespace
