@@ -92,14 +92,15 @@ def main():
         elapsed = t1 - t0
         print(f"idle {elapsed:.1f} s: CPU {100.0 * (cpu1 - cpu0) / elapsed:.4f}% of one core, "
               f"{(sw1 - sw0) / elapsed:.1f} wake-ups/s, resident {status['VmRSS']} "
-              f"(peak {status['VmHWM']}), threads {status['Threads']}")
+              f"(peak {status['VmHWM']}; private {status['RssAnon']}, mapped files {status['RssFile']}), "
+              f"threads {status['Threads']}")
 
         latencies = []
         for n in range(args.requests):
             time.sleep(random.uniform(0.0, 0.25))
             text = f"bench{n:06d}"
             sent = time.time()
-            subprocess.run([txsend, "copydata", "7", text], env=env, capture_output=True, check=True)
+            subprocess.run([txsend, "copydata", "16", text], env=env, capture_output=True, check=True)
             for _ in range(200):
                 match = re.search(r"^(\[[^\n]*)\[_ThreadProc\]Start Job\[0\] data\[" + text + r"\]",
                                   read_log(machine), re.M)
