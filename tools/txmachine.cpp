@@ -5,7 +5,7 @@
 //                                               settings-file keys, and what the lookups give
 //   txmachine reg set NAME TYPE VALUE           TYPE dword (0..4294967295, decimal or 0x hex) or sz
 //   txmachine reg get NAME | reg delete NAME
-//   txmachine ini set KEY VALUE [--file PATH] [--section NAME]
+//   txmachine ini set KEY VALUE [--file PATH] [--section NAME]   (creates the file's folder)
 //   txmachine ini get KEY [--file PATH] [--section NAME] | ini delete KEY [...]
 //   txmachine lookup                            hospital identifier, chart code and log level
 //   txmachine path WINDOWS-PATH                 the host path that stands for a Windows path
@@ -248,6 +248,7 @@ int run(const std::vector<std::string>& args) {
       need(4);
       IniTarget target = parse_ini_options(args, 4);
       std::string value = to_ansi(args[3]);
+      CreateDirectoryPath(target.file.c_str());  // the file's folder, as an operator expects
       if (!WritePrivateProfileStringA(target.section.c_str(), key.c_str(), value.c_str(), target.file.c_str())) {
         throw Failure(windows_error("writing the settings file", GetLastError()));
       }
