@@ -5,8 +5,9 @@
 //   txsend [--window NAME] send MSG               SendMessageA(MSG, 0, 0)
 //   txsend [--window NAME] command ID             SendMessageA(WM_COMMAND, ID, 0)
 //   txsend [--window NAME] close                  SendMessageA(WM_CLOSE, 0, 0)
+//   --class NAME in place of --window NAME        the window of class NAME, whatever its title
 //
-// The window is found by class and title, both NAME. Since cbData is both the request type
+// The window is found by class and title, both NAME; with --class NAME, by class alone. Since cbData is both the request type
 // and the number of bytes delivered, TEXT goes out zero-padded to TYPE bytes (and cut there
 // when longer); without TEXT, lpData is NULL. Numbers are decimal or 0x hex. What the window
 // answered is printed on standard output. Exit status: 0 delivered, 1 bad arguments, 2 the
@@ -21,19 +22,27 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/codepage.h"
-#include "platform/user_frame.h"
 #include "platform/win32.h"
 
 namespace {
 
 constexpr char kDefaultWindow[] = "txcontroller_V30";
+// The most TEXT a request carries: the largest payload a cross-process message takes on
+// this machine's platform layer, and far beyond any request on Windows.
+constexpr unsigned long kMaxPayload = 64ul << 20;
+// The C runtime hands main() its arguments in the ANSI code page on Windows, as UTF-8 elsewhere.
+#ifdef _WIN32
+constexpr UINT kArgumentCodePage = CP_ACP;
+#else
+constexpr UINT kArgumentCodePage = CP_UTF8;
+#endif
 
 int usage() {
   std::fputs(
       "usage: txsend [--window NAME] copydata TYPE [TEXT]\n"
       "       txsend [--window NAME] post MSG | send MSG | command ID | close\n"
-      "Sends one message to the window whose class and title are NAME (default txcontroller_V30).\n",
+      "Sends one message to the window whose class and title are NAME (default txcontroller_V30);\n"
+      "--class NAME in place of --window NAME takes the window of class NAME whatever its title.\n",
       stderr);
   return 1;
 }
@@ -45,6 +54,20 @@ std::optional<unsigned long> parse_number(const char* text, unsigned long max) {
   unsigned long value = std::strtoul(text, &end, 0);
   if (errno != 0 || *end != '\0' || value > max) return std::nullopt;
   return value;
+}
+
+// An argument in the ANSI code page, the one the receiver reads narrow text in.
+std::string to_ansi(const char* argument) {
+  int wide_length = MultiByteToWideChar(kArgumentCodePage, 0, argument, -1, nullptr, 0);
+  if (wide_length <= 0) return argument;
+  std::vector<WCHAR> wide(static_cast<std::size_t>(wide_length));
+  MultiByteToWideChar(kArgumentCodePage, 0, argument, -1, wide.data(), wide_length);
+  int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return argument;
+  std::string text(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, text.data(), length, nullptr, nullptr);
+  text.pop_back();  // the terminator the -1 length counted
+  return text;
 }
 
 int window_missing(const std::string& name, DWORD error) {
@@ -62,7 +85,9 @@ int window_missing(const std::string& name, DWORD error) {
 int main(int argc, char** argv) {
   std::vector<const char*> args(argv + 1, argv + argc);
   std::string name = kDefaultWindow;
-  if (args.size() >= 2 && std::strcmp(args[0], "--window") == 0) {
+  bool by_class = false;
+  if (args.size() >= 2 && (std::strcmp(args[0], "--window") == 0 || std::strcmp(args[0], "--class") == 0)) {
+    by_class = std::strcmp(args[0], "--class") == 0;
     name = args[1];
     args.erase(args.begin(), args.begin() + 2);
   }
@@ -80,12 +105,12 @@ int main(int argc, char** argv) {
     if (!type) return usage();
     data.cbData = static_cast<DWORD>(*type);
     if (args.size() == 3) {
-      if (*type > platform::user::kMaxPayload) {
+      if (*type > kMaxPayload) {
         std::fprintf(stderr, "txsend: TYPE %lu is more bytes than a message carries\n", *type);
         return 1;
       }
       // The receiver reads narrow text in the machine's code page.
-      std::string text = platform::utf8_to_ansi(args[2]);
+      std::string text = to_ansi(args[2]);
       if (text.size() > data.cbData) {
         std::fprintf(stderr, "txsend: the text is %zu bytes; only the first %lu arrive (cbData is the type)\n",
                      text.size(), *type);
@@ -112,7 +137,7 @@ int main(int argc, char** argv) {
     return usage();
   }
 
-  HWND window = FindWindowA(name.c_str(), name.c_str());
+  HWND window = FindWindowA(name.c_str(), by_class ? nullptr : name.c_str());
   if (!window) return window_missing(name, ERROR_INVALID_WINDOW_HANDLE);
   SetLastError(ERROR_SUCCESS);
   if (post) {

@@ -1,36 +1,14 @@
 #include "aws/src/sigv4.h"
 
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
-
 #include <algorithm>
-#include <stdexcept>
+#include <chrono>
+#include <cstdio>
+
+#include "aws/src/crypto.h"
 
 namespace txaws {
 
 namespace {
-
-constexpr char kHex[] = "0123456789abcdef";
-
-std::string to_hex(const unsigned char* bytes, std::size_t size) {
-  std::string text;
-  text.reserve(size * 2);
-  for (std::size_t i = 0; i < size; ++i) {
-    text += kHex[bytes[i] >> 4];
-    text += kHex[bytes[i] & 0xF];
-  }
-  return text;
-}
-
-std::string hmac_sha256(std::string_view key, std::string_view data) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (!HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()), reinterpret_cast<const unsigned char*>(data.data()),
-            data.size(), digest, &length)) {
-    throw std::runtime_error("HMAC-SHA256 failed");
-  }
-  return std::string(reinterpret_cast<char*>(digest), length);
-}
 
 std::string lower(std::string_view text) {
   std::string result(text);
@@ -56,6 +34,17 @@ std::string trimmed(std::string_view value) {
 
 }  // namespace
 
+std::string to_hex(const unsigned char* bytes, std::size_t size) {
+  constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(size * 2);
+  for (std::size_t i = 0; i < size; ++i) {
+    text += kHex[bytes[i] >> 4];
+    text += kHex[bytes[i] & 0xF];
+  }
+  return text;
+}
+
 std::string uri_encode(std::string_view text, bool keep_slash) {
   std::string result;
   result.reserve(text.size());
@@ -74,37 +63,24 @@ std::string uri_encode(std::string_view text, bool keep_slash) {
   return result;
 }
 
-Sha256::Sha256() : context_(EVP_MD_CTX_new()) {
-  if (!context_ || !EVP_DigestInit_ex(static_cast<EVP_MD_CTX*>(context_), EVP_sha256(), nullptr)) {
-    EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(context_));
-    throw std::runtime_error("SHA-256 unavailable");
-  }
-}
-
-Sha256::~Sha256() { EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(context_)); }
-
-void Sha256::update(const void* data, std::size_t size) {
-  EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(context_), data, size);
-}
-
-std::string Sha256::hex_final() {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_DigestFinal_ex(static_cast<EVP_MD_CTX*>(context_), digest, &length);
-  return to_hex(digest, length);
-}
-
 std::string hex_sha256(std::string_view bytes) {
   Sha256 hash;
   hash.update(bytes.data(), bytes.size());
   return hash.hex_final();
 }
 
+// From the calendar of std::chrono rather than gmtime_r, which the Windows C runtime lacks.
 std::string amz_date(std::time_t when) {
-  std::tm utc{};
-  gmtime_r(&when, &utc);
-  char text[17];
-  std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+  using namespace std::chrono;
+  sys_seconds moment{seconds{when}};
+  sys_days day = floor<days>(moment);
+  year_month_day date{day};
+  hh_mm_ss time{moment - day};
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d%02u%02uT%02d%02d%02dZ", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                static_cast<int>(time.seconds().count()));
   return text;
 }
 
