@@ -100,7 +100,14 @@ void CLogUploader::OnExcuteV30() {
              strLogDir.c_str(), strStagingDir.c_str());
     return;
   }
-  CZipper::ArchiveDirectory(strStagingDir.c_str());
+  // An archive that could not be written whole (a full disk) is not uploaded as if it were.
+  if (!CZipper::ArchiveDirectory(strStagingDir.c_str())) {
+    DeleteFolderTree(strStagingDir);
+    DeleteFileA(strArchive.c_str());  // first, so that the record finds room on a full disk
+    WriteLog(LOG_LEVEL_INFO, "INF1", GetCurrentThreadId(), __LINE__, "[OnExcuteV30]Failed Zip Archive[%s]",
+             strArchive.c_str());
+    return;
+  }
   WriteLog(LOG_LEVEL_INFO, "INF1", GetCurrentThreadId(), __LINE__, "[OnExcuteV30]data[%s]", szObjectKey);
   DeleteFolderTree(strStagingDir);
 

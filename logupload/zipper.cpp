@@ -61,14 +61,17 @@ int OpenEntry(zipFile archive, const char* entryName, const zip_fileinfo* info) 
 
 }  // namespace
 
-CZipper::CZipper() : m_hArchive(NULL) { m_szBaseDir[0] = '\0'; }
+CZipper::CZipper() : m_hArchive(NULL), m_bWriteFailed(false) { m_szBaseDir[0] = '\0'; }
 
 CZipper::~CZipper() { CloseArchive(); }
 
-void CZipper::CloseArchive() {
-  if (m_hArchive) zipClose(m_hArchive, NULL);
+bool CZipper::CloseArchive() {
+  bool whole = !m_bWriteFailed;
+  if (m_hArchive && zipClose(m_hArchive, NULL) != ZIP_OK) whole = false;
   m_hArchive = NULL;
   m_szBaseDir[0] = '\0';
+  m_bWriteFailed = false;
+  return whole;
 }
 
 bool CZipper::OpenArchive(const char* path) {
@@ -128,8 +131,9 @@ bool CZipper::AddFile(const char* path) {
       }
     }
   }
-  zipCloseFileInZip(m_hArchive);
+  if (zipCloseFileInZip(m_hArchive) != ZIP_OK) ok = false;
   CloseHandle(hFile);
+  if (!ok) m_bWriteFailed = true;  // the file itself opened: what failed was the archive
   return ok;
 }
 
@@ -142,8 +146,8 @@ bool CZipper::AddDirectory(const char* path) {
   snprintf(szEntryName, sizeof szEntryName, "%s\\", relative);  // relative is under MAX_PATH
   zip_fileinfo info;
   FillFileInfo(path, &info);
-  OpenEntry(m_hArchive, szEntryName, &info);
-  zipCloseFileInZip(m_hArchive);
+  if (OpenEntry(m_hArchive, szEntryName, &info) != ZIP_OK) m_bWriteFailed = true;
+  if (zipCloseFileInZip(m_hArchive) != ZIP_OK) m_bWriteFailed = true;
 
   char szPattern[MAX_PATH];
   if (!JoinChild(szPattern, path, "*.*")) return true;  // no listing, as Windows would refuse it
@@ -181,7 +185,9 @@ bool CZipper::ArchiveDirectory(const char* folderPath) {
   }
 
   CZipper zipper;
-  return zipper.OpenArchive(szArchive) && zipper.AddDirectory(szFolder);
+  if (!zipper.OpenArchive(szArchive)) return false;
+  bool walked = zipper.AddDirectory(szFolder);
+  return zipper.CloseArchive() && walked;
 }
 
 bool CZipper::GetFileLocalWriteTime(const char* path, SYSTEMTIME& time) {

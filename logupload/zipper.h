@@ -34,18 +34,23 @@ class CZipper {
 
   // Packs folderPath into the archive beside it, named after the folder with the extension
   // "zip" in place of any it had (C:\data\logs.old gives C:\data\logs.zip). A relative
-  // folderPath is taken from the current folder. True when the archive was opened and the
-  // walk began.
+  // folderPath is taken from the current folder. True when the archive was opened and
+  // written whole: a write that the archive file refused (a full disk) makes it false, so
+  // that a cut archive is never taken for a whole one. Items that cannot be opened are left
+  // out and do not count.
   static bool ArchiveDirectory(const char* folderPath);
   // The local last-write time of a file or folder; false, with time all zero, when the path
   // cannot be found.
   static bool GetFileLocalWriteTime(const char* path, SYSTEMTIME& time);
 
  private:
-  void CloseArchive();
+  // Writes the central directory and closes; false when that or any earlier write of the
+  // archive failed.
+  bool CloseArchive();
   // The part of path after m_szBaseDir, or NULL when path does not begin with it.
   const char* EntryNameOf(const char* path) const;
 
   zipFile m_hArchive;
   char m_szBaseDir[MAX_PATH + 1];
+  bool m_bWriteFailed;  // a write into the open archive failed
 };
