@@ -227,3 +227,8 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIB
                     LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
                     LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
                     LPPROCESS_INFORMATION processInformation);
+
+// The program's entry point, which the program defines. Linking the txwinmain library gives
+// the process a main() that calls it with the program's module and the command line, and
+// ends the process with its result, as the Windows runtime's start-up code does.
+int wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand);
