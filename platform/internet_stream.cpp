@@ -268,7 +268,8 @@ bool UrlStream::read(char* buffer, std::size_t size, std::size_t* got, DWORD* er
     return false;
   }
   std::size_t from_pending = std::min(size, pending_.size() - pending_offset_);
-  std::memcpy(buffer, pending_.data() + pending_offset_, from_pending);
+  // An empty pending vector may have no storage at all, and memcpy takes no null source.
+  if (from_pending > 0) std::memcpy(buffer, pending_.data() + pending_offset_, from_pending);
   pending_offset_ += from_pending;
   dest_ = buffer + from_pending;
   room_ = size - from_pending;
