@@ -186,7 +186,7 @@ TEST_F(LogUploadTest, MissingLogFolderStopsAfterTheCopy) {
 // copied into and goes into the archive; an old archive is replaced, never appended to.
 TEST_F(LogUploadTest, LeftoversOfAnEarlierRunAreTakenUp) {
   name_computer("OFFICE-PC3");
-  machine_.write_file(kArchive, std::string("PK\x03\x04 an archive a stopped run left behind", 44));
+  machine_.write_file(kArchive, std::string("PK\x03\x04 an archive a stopped run left behind"));
   machine_.write_file("C:\\talvex\\bulogzip\\old.log", "old");
   run("66660001", 3030);
   EXPECT_EQ(s3_->archive_names("66660001/OFFICE-PC3_03030.zip", scratch()),
