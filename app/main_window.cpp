@@ -87,6 +87,10 @@ bool CreateMainWindow(HINSTANCE hInstance) {
   return true;
 }
 
+// The class is registered with RegisterClassExW, so Windows hands this procedure Unicode
+// messages: their default handling must be DefWindowProcW. DefWindowProcA would read the wide
+// title of WM_NCCREATE as narrow text and name the window "t", and no other program would
+// find "txcontroller_V30" by its title.
 LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COPYDATA:
@@ -106,7 +110,7 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) 
           RunLogUpload();
           return 0;
         default:
-          return DefWindowProcA(hWnd, message, wParam, lParam);
+          return DefWindowProcW(hWnd, message, wParam, lParam);
       }
     case WM_PAINT: {
       PAINTSTRUCT ps;
@@ -118,6 +122,6 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) 
       PostQuitMessage(0);
       return 0;
     default:
-      return DefWindowProcA(hWnd, message, wParam, lParam);
+      return DefWindowProcW(hWnd, message, wParam, lParam);
   }
 }
