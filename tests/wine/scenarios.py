@@ -101,9 +101,7 @@ class Wine:
         return os.path.join(self.bin_dir, name)
 
     def txsend(self, *args, limit=WINE_TIMEOUT):
-        # By class alone: under Wine the window's title is not "txcontroller_V30" (see
-        # window_title_is_the_full_name and docs/windows-build.md).
-        return self.run(self.exe("txsend.exe"), "--class", WINDOW, *args, limit=limit)
+        return self.run(self.exe("txsend.exe"), *args, limit=limit)
 
     def reg_add(self, key, name, kind, data):
         result = self.run("reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f")
