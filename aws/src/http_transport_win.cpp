@@ -52,7 +52,7 @@ void fail(TransportResult& result, DWORD error) {
 // Sends the body and ends the request; false with the last error set when WinINet failed.
 // WinINet asks for the whole request again (ERROR_INTERNET_FORCE_RETRY) when a connection it
 // reused turned out closed: the body is rewound and sent once more.
-bool send_body(HINTERNET request, const TransportRequest& spec, std::string_view headers, TransportResult& result,
+bool send_body(HINTERNET request, const TransportRequest& outgoing, std::string_view headers, TransportResult& result,
                std::uint64_t& sent) {
   std::vector<char> piece(kPieceSize);
   for (int attempt = 0;; ++attempt) {
@@ -61,14 +61,14 @@ bool send_body(HINTERNET request, const TransportRequest& spec, std::string_view
     buffers.lpcszHeader = headers.data();
     buffers.dwHeadersLength = static_cast<DWORD>(headers.size());
     buffers.dwHeadersTotal = buffers.dwHeadersLength;
-    buffers.dwBufferTotal = static_cast<DWORD>(spec.length);
+    buffers.dwBufferTotal = static_cast<DWORD>(outgoing.length);
     if (!HttpSendRequestExA(request, &buffers, nullptr, 0, 0)) return false;
-    std::istream& body = *spec.body;
+    std::istream& body = *outgoing.body;
     body.clear();
     body.seekg(0, std::ios_base::beg);
     sent = 0;
-    while (sent < spec.length) {
-      auto wanted = static_cast<std::streamsize>(std::min<std::uint64_t>(spec.length - sent, piece.size()));
+    while (sent < outgoing.length) {
+      auto wanted = static_cast<std::streamsize>(std::min<std::uint64_t>(outgoing.length - sent, piece.size()));
       body.read(piece.data(), wanted);
       auto got = static_cast<DWORD>(body.gcount());
       if (got == 0) {
