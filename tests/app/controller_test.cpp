@@ -81,7 +81,8 @@ TEST_F(ControllerTest, RequestsBecomeJobsWithTheirTypesAndTexts) {
   // An unknown command goes to the default procedure, which answers 0.
   EXPECT_EQ(SendMessageA(window, WM_COMMAND, 4242, 0), 0);
   EXPECT_EQ(SendMessageA(window, WM_COMMAND, 104, 0), 0);
-  EXPECT_EQ(copy_data(window, 9, "last"), 0);
+  const char last[9] = "last";  // nine bytes delivered, as cbData says
+  EXPECT_EQ(copy_data(window, sizeof last, last), 0);
   EXPECT_TRUE(wait_for_log("[_ThreadProc]Start Job[0] data[last]"));
   // Last, since the upload it starts keeps the worker busy: a log upload without a text.
   EXPECT_EQ(copy_data(window, 2, nullptr), 0);
