@@ -34,7 +34,9 @@ class PeerFaultsTest : public ::testing::Test {
 
   // A copy-data request after the fault gets its start record: the worker went on.
   void expect_answers(const std::string& tag) {
-    EXPECT_EQ(txtest::ControllerProcess::copy_data(window_, 7, tag.c_str()), 0);
+    std::string record = tag;
+    record.resize(16, '\0');  // 16 bytes: a type no handler takes, and the tag with its zero fill
+    EXPECT_EQ(txtest::ControllerProcess::copy_data(window_, 16, record.data()), 0);
     EXPECT_TRUE(controller_.wait_for_log(txfault::started(tag), 60s)) << controller_.log();
   }
 
@@ -55,7 +57,8 @@ TEST_F(PeerFaultsTest, BrokenBodiesLeaveNoTargetAndTheWorkerGoesOn) {
     SCOPED_TRACE(c.route);
     // The target is named after the address's last part; the query keeps the route's own.
     set_config("updatefilepath", server.url(std::string(c.route) + "?/tx_updater.exe"));
-    ASSERT_TRUE(PostMessageA(window_, WM_USER + 1400, 0, 0));
+    // Sent, like the copy-data request after it: a sent message overtakes posted ones.
+    ASSERT_EQ(SendMessageA(window_, WM_USER + 1400, 0, 0), 0);
     expect_answers(c.tag);
     EXPECT_FALSE(machine_.exists("C:\\talvex\\tx_updater.exe"));
     EXPECT_FALSE(machine_.exists("C:\\talvex\\tx_updater.exe.part"));
@@ -113,8 +116,9 @@ TEST_F(PeerFaultsTest, GarbageSettingsAndHiveReadAsMissing) {
     SCOPED_TRACE(c.name);
     machine_.write_file(kConfig, c.config);
     std::ofstream(hive, std::ios::binary | std::ios::trunc) << c.hive;
-    ASSERT_TRUE(PostMessageA(window_, WM_USER + 1402, 0, 0));
-    ASSERT_TRUE(PostMessageA(window_, WM_USER + 1400, 0, 0));
+    // Sent, like the copy-data request that follows: a sent message overtakes posted ones.
+    ASSERT_EQ(SendMessageA(window_, WM_USER + 1402, 0, 0), 0);
+    ASSERT_EQ(SendMessageA(window_, WM_USER + 1400, 0, 0), 0);
     expect_answers(c.name);
   }
   const std::string log = controller_.log();
