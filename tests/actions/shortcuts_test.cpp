@@ -23,6 +23,7 @@
 #include "platform/machine.h"
 #include "platform/path_map.h"
 #include "platform/win32.h"
+#include "tests/support/announcing_peer.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_machine.h"
 #include "tests/support/test_ca.h"
@@ -53,39 +54,14 @@ int count(const std::string& text, const std::string& part) {
 class DeployPeer {
  public:
   DeployPeer(const std::string& address, const txtest::TestCa& ca, const std::string& object,
-             const std::string& requests) {
-    std::vector<std::string> args = {"/usr/bin/python3", std::string(TX_SOURCE_DIR) + "/tests/actions/deploy_peer.py",
-                                     "--host", address, "--cert", ca.server_pem(), "--key", ca.server_key(),
-                                     "--object", object, "--requests", requests};
-    int out[2];
-    if (::pipe(out) != 0) throw std::runtime_error("pipe");
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(out[1], 1);
-      ::close(out[0]);
-      ::close(out[1]);
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    std::string line;
-    char c;
-    while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
-    ::close(out[0]);
-    if (line != "ready") throw std::runtime_error("deploy_peer.py did not start (port 443 needs root)");
+             const std::string& requests)
+      : process_({"/usr/bin/python3", std::string(TX_SOURCE_DIR) + "/tests/actions/deploy_peer.py", "--host", address,
+                  "--cert", ca.server_pem(), "--key", ca.server_key(), "--object", object, "--requests", requests}) {
+    if (process_.first_line() != "ready") throw std::runtime_error("deploy_peer.py did not start (port 443 needs root)");
   }
-  ~DeployPeer() {
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-  }
-  DeployPeer(const DeployPeer&) = delete;
-  DeployPeer& operator=(const DeployPeer&) = delete;
 
  private:
-  pid_t pid_ = -1;
+  txtest::AnnouncingPeer process_;
 };
 
 class ShortcutProvisioning : public ::testing::Test {
