@@ -24,6 +24,7 @@
 #include "platform/path_map.h"
 #include "platform/win32.h"
 #include "tests/support/announcing_peer.h"
+#include "tests/support/loopback.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_machine.h"
 #include "tests/support/test_ca.h"
@@ -72,11 +73,8 @@ class ShortcutProvisioning : public ::testing::Test {
     std::strcpy(g_szLogFolder, R"(C:\talvex\log)");
     g_szLogPrefix[0] = '\0';
     g_nLogLevel = LOG_LEVEL_DEFAULT;
-    // A loopback address of this test's own, so parallel tests each have a port 443.
-    const unsigned pid = static_cast<unsigned>(::getpid());
-    address_ = "127.43." + std::to_string((pid >> 8) & 0xFF) + "." + std::to_string((pid & 0xFF) | 1);
-    machine_.write_file(R"(C:\Windows\System32\drivers\etc\hosts)",
-                        address_ + " " + g_szDownloadHost + "\n");
+    address_ = txtest::random_loopback_address();
+    txtest::map_host(machine_, g_szDownloadHost, address_);
     std::filesystem::create_directories(machine_.root() + "/pki");
     ca_ = std::make_unique<txtest::TestCa>(machine_.root() + "/pki", g_szDownloadHost);
     std::filesystem::create_directories(machine_.root() + "/certs");

@@ -4,17 +4,13 @@
 // address in 127.0.0.0/8, so tests running side by side do not meet on port 80.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -22,32 +18,11 @@
 #include <vector>
 
 #include "tests/support/find_program.h"
+#include "tests/support/loopback.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_machine.h"
 
 namespace txtest {
-
-inline std::string random_loopback_address() {
-  std::random_device seed;
-  std::uniform_int_distribution<int> part(2, 254);
-  return "127." + std::to_string(part(seed)) + "." + std::to_string(part(seed)) + "." + std::to_string(part(seed));
-}
-
-// Points `host` at `address` in the machine's hosts file.
-inline void map_host(const TempMachine& machine, const std::string& host, const std::string& address) {
-  machine.write_file("C:\\Windows\\System32\\drivers\\etc\\hosts", address + " " + host + "\n");
-}
-
-inline bool accepts_connections(const std::string& address, int port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in target{};
-  target.sin_family = AF_INET;
-  target.sin_port = htons(static_cast<uint16_t>(port));
-  ::inet_pton(AF_INET, address.c_str(), &target.sin_addr);
-  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
-  ::close(fd);
-  return ok;
-}
 
 // A program started with extra environment variables, output discarded, killed at the end.
 class PeerProcess {
