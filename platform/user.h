@@ -11,7 +11,10 @@
 //                             once CreateWindowExW has returned it.
 //   DestroyWindow             WM_DESTROY then WM_NCDESTROY; the window's queued posted messages
 //                             are dropped and its endpoint is closed; 5 from another thread
-//   DefWindowProcA/W          WM_CLOSE -> DestroyWindow, WM_NCCREATE -> TRUE, WM_PAINT validates;
+//   DefWindowProcA/W          WM_CLOSE -> DestroyWindow, WM_PAINT validates; WM_NCCREATE -> TRUE and
+//                             the window takes its title from the CREATESTRUCT (DefWindowProcA
+//                             reads the wide title as narrow text, so "title" becomes "t"; a
+//                             procedure that answers WM_NCCREATE itself leaves the title empty);
 //                             every other message gives 0
 //   ShowWindow, UpdateWindow  nothing is ever displayed: visibility is a flag. A window becoming
 //                             visible gets its whole area invalid; UpdateWindow sends WM_PAINT then,

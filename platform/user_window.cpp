@@ -88,9 +88,22 @@ UserState& state() {
   return *s;
 }
 
-LRESULT default_procedure(HWND window, UINT message, WPARAM, LPARAM) {
+// Every window here has a Unicode class, so WM_NCCREATE's CREATESTRUCT carries a wide title.
+// DefWindowProcW names the window with it; DefWindowProcA reads the same bytes as narrow text,
+// as Windows does, so an ASCII title comes out as its first character. A procedure that answers
+// WM_NCCREATE itself leaves the window without a title.
+void take_title(HWND handle, const CREATESTRUCTW* create, bool narrow) {
+  if (!create || !create->lpszName) return;
+  std::u16string title = narrow ? platform::ansi_to_utf16(reinterpret_cast<const char*>(create->lpszName))
+                                : std::u16string(create->lpszName);
+  std::lock_guard lock(state().mutex);
+  if (Window* window = state().find_window(handle)) window->title = std::move(title);
+}
+
+LRESULT default_procedure(HWND window, UINT message, LPARAM lParam, bool narrow) {
   switch (message) {
     case WM_NCCREATE:
+      take_title(window, reinterpret_cast<const CREATESTRUCTW*>(lParam), narrow);
       return TRUE;
     case WM_CLOSE:
       DestroyWindow(window);
@@ -118,8 +131,6 @@ void forget_window(HWND window, DWORD thread_id) {
   }
   if (auto queue = platform::user::find_queue(thread_id)) queue->drop_posted_for(window);
 }
-
-std::u16string text_or_empty(LPCWSTR text) { return text ? std::u16string(text) : std::u16string(); }
 
 }  // namespace
 
@@ -191,7 +202,6 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     handle = state().new_handle();
     Window& window = state().windows[handle];
     window.class_name = class_name;
-    window.title = text_or_empty(windowName);
     window.procedure = procedure;
     window.thread_id = thread_id;
     window.visible = (style & static_cast<DWORD>(WS_VISIBLE)) != 0;
@@ -211,7 +221,14 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     return nullptr;
   }
 
-  std::u16string title = text_or_empty(windowName);
+  std::u16string title;
+  {
+    std::lock_guard lock(state().mutex);
+    Window* window = state().find_window(handle);
+    // The procedure may have destroyed its window while it was being created.
+    if (!window) return nullptr;
+    title = window->title;
+  }
   auto endpoint = platform::user::WindowEndpoint::open(handle, thread_id, class_name, title);
   if (!endpoint) {
     DWORD error = GetLastError();
@@ -257,12 +274,12 @@ BOOL DestroyWindow(HWND handle) {
   return TRUE;
 }
 
-LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return default_procedure(window, message, wParam, lParam);
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM lParam) {
+  return default_procedure(window, message, lParam, true);
 }
 
-LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return default_procedure(window, message, wParam, lParam);
+LRESULT DefWindowProcW(HWND window, UINT message, WPARAM, LPARAM lParam) {
+  return default_procedure(window, message, lParam, false);
 }
 
 BOOL ShowWindow(HWND handle, int command) {

@@ -5,7 +5,7 @@
 //   sent|posted MSG WPARAM LPARAM     messages from WM_USER up; the result is wParam * 2 + lParam
 //   copydata DWDATA CBDATA data|null  the result is the FNV-1a hash of the cbData bytes, -1 for NULL
 //   command ID                        WM_COMMAND; the result is ID + 1000
-//   close                             WM_CLOSE, handed to DefWindowProcA
+//   close                             WM_CLOSE, handed to DefWindowProcW
 // The exit code is the WM_QUIT message's wParam.
 #include <cstdint>
 #include <cstdio>
@@ -54,7 +54,7 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         return static_cast<LRESULT>(wParam) * 2 + lParam;
       }
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ TEST_F(UserProcess, SentMessagesRunInsideGetMessageAndPostedOnesAreDispatched) {
   DWORD pid = 0;
   EXPECT_NE(GetWindowThreadProcessId(window_, &pid), 0u);
   EXPECT_EQ(pid, static_cast<DWORD>(host_));
-  // WM_CLOSE through DefWindowProcA destroys the window; WM_DESTROY posts the quit (0).
+  // WM_CLOSE through the default procedure destroys the window; WM_DESTROY posts the quit (0).
   EXPECT_EQ(close_host(), 0);
   EXPECT_EQ(log_lines(), (std::vector<std::string>{"sent 1025 20 2", "posted 1026 5 -6", "command 105", "close"}));
   expect_window_gone(window_);

@@ -22,7 +22,7 @@ LRESULT CALLBACK QueueProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return static_cast<LRESULT>(wParam) * 2 + lParam;
   }
   if (message == WM_DESTROY) PostQuitMessage(static_cast<int>(wParam));
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 class UserQueue : public ::testing::Test {

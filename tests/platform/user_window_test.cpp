@@ -1,6 +1,9 @@
 // Conformance: window classes, creation and destruction, the default procedure and painting.
 // Expected values: learn.microsoft.com, RegisterClassExW, CreateWindowExW, WM_NCCREATE,
 // WM_CREATE, DestroyWindow, DefWindowProcW, WM_CLOSE, ShowWindow, UpdateWindow, BeginPaint.
+// The title rule: the Windows 3.1 SDK's WM_NCCREATE ("Default Action: ... the window text is
+// set"), Registering Window Classes (a RegisterClassW class gets Unicode text parameters), and
+// Wine, where DefWindowProcA names such a window "t" (docs/windows-build.md).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -125,6 +128,44 @@ TEST_F(UserWindow, DefaultProcedureAnswersZeroAndNcCreateTrue) {
   EXPECT_EQ(DefWindowProcA(window, WM_USER + 5, 1, 2), 0);
   EXPECT_EQ(DefWindowProcA(window, WM_COMMAND, 999, 0), 0);
   EXPECT_EQ(DefWindowProcW(window, WM_NCCREATE, 0, 0), TRUE);
+}
+
+// Who names the window: the default procedure that WM_NCCREATE reaches, or nobody.
+enum class NcCreate { kDefaultW, kDefaultA, kAnswered };
+NcCreate g_nc_create = NcCreate::kDefaultW;
+
+LRESULT CALLBACK TitleProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE && g_nc_create == NcCreate::kAnswered) return TRUE;
+  if (g_nc_create == NcCreate::kDefaultA) return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST_F(UserWindow, TheDefaultProcedureNamesTheWindowFromItsCreateStruct) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = TitleProc;
+  wc.lpszClassName = u"TitleTest";
+  ASSERT_NE(RegisterClassExW(&wc), 0);
+  const struct {
+    NcCreate nc_create;
+    const char* title;  // the window's title, as FindWindowA finds it
+  } cases[] = {
+      {NcCreate::kDefaultW, "txcontroller_V30"},
+      {NcCreate::kDefaultA, "t"},
+      {NcCreate::kAnswered, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.nc_create));
+    g_nc_create = c.nc_create;
+    HWND window =
+        CreateWindowExW(0, u"TitleTest", u"txcontroller_V30", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(FindWindowA("TitleTest", c.title), window);
+    if (c.nc_create != NcCreate::kDefaultW) {
+      EXPECT_EQ(FindWindowA("TitleTest", "txcontroller_V30"), nullptr);
+    }
+    EXPECT_TRUE(DestroyWindow(window));
+  }
 }
 
 }  // namespace
