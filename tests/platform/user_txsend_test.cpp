@@ -81,6 +81,16 @@ TEST_F(Txsend, BadArgumentsGiveUsageAndStatusOne) {
   }
 }
 
+// One process, many requests: each line is answered as it is read, a bad line with "error",
+// and the exit status is the worst line's.
+TEST_F(Txsend, RequestsFromStandardInputAreAnsweredLineByLine) {
+  const std::string script = "printf 'copydata 5 a b\\nfrob\\r\\ncommand 104' | '" + txtest::bin_path("txsend") +
+                             "' --window '" + kName + "' -";
+  auto result = txtest::run_process({"/bin/sh", "-c", script});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.output, fnv1a(std::string("a b\0\0", 5)) + "\ntxsend: not a request: frob\nerror\n1104\n");
+}
+
 TEST_F(Txsend, CloseEndsTheWindowAndAMissingWindowIsStatusTwo) {
   auto closed = txsend({"close"});
   EXPECT_EQ(closed.exit_code, 0) << closed.output;
