@@ -5,7 +5,9 @@
 
 #include <chrono>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -42,6 +44,15 @@ const char kUpdaterScript[] =
     "echo $$ > \"$(dirname \"$0\")/updater-started\"\n"
     "sleep 30\n";
 
+// The update job skips an updater already running anywhere on the computer, so each test's
+// updater has a name of its own: tests running side by side must not see each other's.
+std::string unique_updater_name() {
+  std::random_device seed;
+  char name[32];
+  std::snprintf(name, sizeof name, "tx_updater_%08x", static_cast<unsigned>(seed()));
+  return name;
+}
+
 class JobsTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(CreateDirectoryA("C:\\talvex", nullptr)); }
@@ -66,44 +77,46 @@ class JobsTest : public ::testing::Test {
     return false;
   }
 
+  const std::string updater_ = unique_updater_name();
+  const std::string updater_path_ = "C:\\talvex\\" + updater_ + ".exe";
   txtest::TempMachine machine_;
   txtest::HttpPeer server_;
   txtest::ControllerProcess controller_{machine_};
 };
 
 TEST_F(JobsTest, UpdateDownloadsStartsTheUpdaterAndEndsTheController) {
-  std::string url = server_.url("text/" + encode(kUpdaterScript) + "/tx_updater.exe");
+  std::string url = server_.url("text/" + encode(kUpdaterScript) + "/" + updater_ + ".exe");
   set_config("updatefilepath", url);
   HWND window = controller_.start();
   ASSERT_NE(window, nullptr);
   ASSERT_TRUE(PostMessageA(window, WM_USER + 1400, 0, 0));
   EXPECT_EQ(controller_.wait_for_exit(), 0);
-  EXPECT_EQ(machine_.read_file("C:\\talvex\\tx_updater.exe"), kUpdaterScript);
+  EXPECT_EQ(machine_.read_file(updater_path_), kUpdaterScript);
   EXPECT_TRUE(wait_for_file("C:\\talvex\\updater-started")) << "the updater ran";
   std::string log = controller_.log();
-  EXPECT_NE(log.find("[TXCreateProcess]Createprocess Success[C:\\talvex\\tx_updater.exe]"), std::string::npos) << log;
+  EXPECT_NE(log.find("[TXCreateProcess]Createprocess Success[" + updater_path_ + "]"), std::string::npos) << log;
   EXPECT_NE(log.find("[_ThreadProc]Exit Controller Process"), std::string::npos) << log;
 }
 
 TEST_F(JobsTest, RunningUpdaterIsOnlyRecorded) {
-  machine_.write_file("C:\\talvex\\tx_updater.exe", kUpdaterScript);
+  machine_.write_file(updater_path_, kUpdaterScript);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  char command[] = "C:\\talvex\\tx_updater.exe";
-  ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  std::string command = updater_path_;
+  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
   ASSERT_TRUE(wait_for_file("C:\\talvex\\updater-started"));
 
-  set_config("updatefilepath", server_.url("text/" + encode("new updater") + "/tx_updater.exe"));
+  set_config("updatefilepath", server_.url("text/" + encode("new updater") + "/" + updater_ + ".exe"));
   HWND window = controller_.start();
   ASSERT_NE(window, nullptr);
   ASSERT_TRUE(PostMessageA(window, WM_USER + 1400, 0, 0));
-  EXPECT_TRUE(controller_.wait_for_log("[_ThreadProc]Alread Excuted Update Process[tx_updater]\r\n"));
+  EXPECT_TRUE(controller_.wait_for_log("[_ThreadProc]Alread Excuted Update Process[" + updater_ + "]\r\n"));
   EXPECT_EQ(txtest::ControllerProcess::copy_data(window, 5, "after"), 0);
   EXPECT_TRUE(controller_.wait_for_log("data[after]"));
-  EXPECT_EQ(machine_.read_file("C:\\talvex\\tx_updater.exe"), kUpdaterScript) << "nothing was fetched";
+  EXPECT_EQ(machine_.read_file(updater_path_), kUpdaterScript) << "nothing was fetched";
   EXPECT_EQ(controller_.log().find("[TXCreateProcess]"), std::string::npos) << "nothing was started";
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <filesystem>
@@ -38,11 +39,21 @@ class ControllerProcess {
     return nullptr;
   }
 
-  // Waits for the controller to end by itself; its exit code.
-  int wait_for_exit() {
-    int code = wait_process(pid_);
+  // Waits for the controller to end by itself; its exit code. One that is still running after
+  // `limit` fails the test and is killed, so that a controller that never ends cannot hang it.
+  int wait_for_exit(std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ADD_FAILURE() << "the controller did not end within " << limit.count() << " ms";
+        kill();
+        return -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     pid_ = -1;
-    return code;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
   void kill() {
