@@ -3,9 +3,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -42,10 +45,10 @@ class ProcessActions : public ::testing::Test {
     return n;
   }
 
-  // Starts the sleeper at kViewer through the layer; its pid.
-  pid_t start_viewer() {
+  // Starts the sleeper at `path` through the layer; its pid.
+  pid_t start_viewer(const std::string& path) {
     std::string marker = programs.marker();
-    std::string line = std::string(kViewer) + " " + marker;
+    std::string line = path + " " + marker;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
@@ -59,24 +62,34 @@ class ProcessActions : public ::testing::Test {
   txtest::StartedPrograms programs{machine};
 };
 
+// The process list is the whole computer's, where other tests run viewers of their own: this
+// one's program has a name nobody else uses, so that "none running" means none of its own.
 TEST_F(ProcessActions, RunningProcessMatchesOnlyItsExactFileName) {
-  programs.install_sleeper(kViewer);
-  EXPECT_EQ(IsProcessRunning("txnotice.exe"), 0);
-  pid_t first = start_viewer();
+  char stem[32];
+  std::snprintf(stem, sizeof stem, "txnotice%08x", static_cast<unsigned>(std::random_device{}()));
+  const std::string name = std::string(stem) + ".exe";
+  const std::string path = std::string(R"(C:\talvex\bin\)") + name;
+  programs.install_sleeper(path);
+  EXPECT_EQ(IsProcessRunning(name), 0);
+  pid_t first = start_viewer(path);
   ASSERT_GT(first, 0);
-  EXPECT_TRUE(txtest::eventually([] { return IsProcessRunning("txnotice.exe") == 1; }));
-  for (const char* other : {"TXNOTICE.EXE", "Txnotice.exe", kViewer, "txnotice", "txnotice.exe ", "txnotice.ex",
-                            "*.exe", ""}) {
+  EXPECT_TRUE(txtest::eventually([&] { return IsProcessRunning(name) == 1; }));
+  std::string upper = name;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string capital = name;
+  capital[0] = 'T';
+  for (const std::string& other : {upper, capital, path, std::string(stem), name + " ", name.substr(0, name.size() - 1),
+                                   std::string("*.exe"), std::string()}) {
     EXPECT_EQ(IsProcessRunning(other), 0) << other;
   }
 
   // Two of them: still 1; then none once both have ended.
-  pid_t second = start_viewer();
+  pid_t second = start_viewer(path);
   ASSERT_GT(second, 0);
-  EXPECT_EQ(IsProcessRunning("txnotice.exe"), 1);
+  EXPECT_EQ(IsProcessRunning(name), 1);
   ::kill(first, SIGKILL);
   ::kill(second, SIGKILL);
-  EXPECT_TRUE(txtest::eventually([] { return IsProcessRunning("txnotice.exe") == 0; }));
+  EXPECT_TRUE(txtest::eventually([&] { return IsProcessRunning(name) == 0; }));
 }
 
 TEST_F(ProcessActions, MissingProgramIsLoggedOnceWithFileNotFound) {

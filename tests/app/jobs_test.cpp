@@ -114,7 +114,7 @@ TEST_F(JobsTest, RunningUpdaterIsOnlyRecorded) {
   ASSERT_NE(window, nullptr);
   ASSERT_TRUE(PostMessageA(window, WM_USER + 1400, 0, 0));
   EXPECT_TRUE(controller_.wait_for_log("[_ThreadProc]Alread Excuted Update Process[" + updater_ + "]\r\n"));
-  EXPECT_EQ(txtest::ControllerProcess::copy_data(window, 5, "after"), 0);
+  EXPECT_EQ(txtest::ControllerProcess::copy_text(window, 5, "after"), 0);
   EXPECT_TRUE(controller_.wait_for_log("data[after]"));
   EXPECT_EQ(machine_.read_file(updater_path_), kUpdaterScript) << "nothing was fetched";
   EXPECT_EQ(controller_.log().find("[TXCreateProcess]"), std::string::npos) << "nothing was started";

@@ -83,11 +83,11 @@ TEST_F(DiskFullTest, DownloadsFailWithTheOldFileKeptAndRecordsAreDropped) {
 
   fill();
   for (int i = 0; i < 20; ++i) {
-    EXPECT_EQ(txtest::ControllerProcess::copy_data(window, 7, "full"), 0);
+    EXPECT_EQ(txtest::ControllerProcess::copy_text(window, 7, "full"), 0);
   }
   std::this_thread::sleep_for(5s);  // twenty turns of the worker
   unfill();
-  EXPECT_EQ(txtest::ControllerProcess::copy_data(window, 7, "room"), 0);
+  EXPECT_EQ(txtest::ControllerProcess::copy_text(window, 7, "room"), 0);
   EXPECT_TRUE(controller_.wait_for_log(txfault::started("room")));
   EXPECT_LT(txfault::count(controller_.log(), txfault::started("full")), 20u) << "the disk was full";
 }

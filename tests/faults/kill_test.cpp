@@ -40,7 +40,7 @@ class KillTest : public ::testing::Test {
     txtest::ControllerProcess next(machine_);
     HWND window = next.start();
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(txtest::ControllerProcess::copy_data(window, 7, tag), 0);
+    EXPECT_EQ(txtest::ControllerProcess::copy_text(window, 7, tag), 0);
     EXPECT_TRUE(next.wait_for_log(txfault::started(tag)));
   }
 

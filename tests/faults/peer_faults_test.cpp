@@ -34,9 +34,8 @@ class PeerFaultsTest : public ::testing::Test {
 
   // A copy-data request after the fault gets its start record: the worker went on.
   void expect_answers(const std::string& tag) {
-    std::string record = tag;
-    record.resize(16, '\0');  // 16 bytes: a type no handler takes, and the tag with its zero fill
-    EXPECT_EQ(txtest::ControllerProcess::copy_data(window_, 16, record.data()), 0);
+    // 16: a type no handler takes.
+    EXPECT_EQ(txtest::ControllerProcess::copy_text(window_, 16, tag), 0);
     EXPECT_TRUE(controller_.wait_for_log(txfault::started(tag), 60s)) << controller_.log();
   }
 
@@ -71,7 +70,7 @@ TEST_F(PeerFaultsTest, SecondStartsAreRefusedAndTheFirstMissesNothing) {
   for (int i = 0; i < 100; ++i) {
     char tag[8];
     std::snprintf(tag, sizeof tag, "n%06d", i);
-    EXPECT_EQ(txtest::ControllerProcess::copy_data(window_, 7, tag), 0);
+    EXPECT_EQ(txtest::ControllerProcess::copy_text(window_, 7, tag), 0);
     txtest::ProcessResult second = txtest::run_process({txtest::bin_path("txcontroller")});
     ASSERT_EQ(second.exit_code, 0) << i;
   }

@@ -87,9 +87,16 @@ class ControllerProcess {
     return false;
   }
 
+  // WM_COPYDATA of exactly cbData bytes at data.
   static LRESULT copy_data(HWND window, DWORD cbData, const void* data) {
     COPYDATASTRUCT record = {0, cbData, const_cast<void*>(data)};
     return SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record));
+  }
+  // A request of `type` carrying `text`, zero-filled (or cut) to the type's cbData bytes, as
+  // the product's senders pass a text buffer.
+  static LRESULT copy_text(HWND window, DWORD type, std::string text) {
+    text.resize(type, '\0');
+    return copy_data(window, type, text.data());
   }
 
  private:
