@@ -8,7 +8,8 @@
 //   --class NAME in place of --window NAME        the window of class NAME, whatever its title
 //   txsend [--window NAME] -                      one request per line of standard input, each
 //                                                 line a form above without "txsend" (TEXT is
-//                                                 the rest of the line after TYPE and one space)
+//                                                 the rest of the line after TYPE and the
+//                                                 spaces that follow it)
 //
 // The window is found by class and title, both NAME; with --class NAME, by class alone. Since cbData is both the request type
 // and the number of bytes delivered, TEXT goes out zero-padded to TYPE bytes (and cut there
