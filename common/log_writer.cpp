@@ -11,13 +11,32 @@ volatile LONG g_bLogFirstWrite = 1;
 
 namespace {
 
-// Serialises the file part of WriteLog within the process: the exclusive open below loses a
-// record whose open collides with another holder, which is right against other processes
-// but must never happen between the controller's own threads.
+// Serialises the file part of WriteLog within the process, so that the controller's own
+// threads never meet at the exclusive open below.
 SRWLOCK g_srwLogFile = SRWLOCK_INIT;
 
 const int kDeleteAttempts = 4;
 const DWORD kDeleteRetryDelayMs = 50;
+
+// Other processes (a second start, the product's other programs) append to the same daily
+// file, each holding it exclusively for one record. An open that meets such a holder is tried
+// again after a millisecond, a bounded number of times, so that a record is not lost to a
+// neighbour's record and records still never interleave; a file that stays locked, missing
+// or unwritable loses the record as before.
+const int kOpenAttempts = 20;
+const DWORD kOpenRetryDelayMs = 1;
+
+FILE* OpenForRecord(const char* path) {
+  for (int attempt = 1;; ++attempt) {
+    FILE* file = _fsopen(path, "ab", _SH_DENYRW);
+    if (file) return file;
+    DWORD error = GetLastError();
+    if (attempt == kOpenAttempts || (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)) {
+      return nullptr;
+    }
+    Sleep(kOpenRetryDelayMs);
+  }
+}
 
 // Appends as much of message as fits after the record's head, then CR LF, so an over-long
 // message is cut but the record still ends as every record does. Returns the record length.
@@ -78,7 +97,7 @@ int WriteLog(DWORD level, const char* tag, DWORD threadId, int line, const char*
 
   AcquireSRWLockExclusive(&g_srwLogFile);
   if (InterlockedExchange(&g_bLogFirstWrite, 0) != 0) DiscardOversizedFile(path);
-  FILE* file = _fsopen(path, "ab", _SH_DENYRW);
+  FILE* file = OpenForRecord(path);
   if (file) {
     fwrite(record, 1, length, file);
     fclose(file);
