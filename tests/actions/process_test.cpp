@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 
@@ -17,6 +16,7 @@
 #include "platform/win32.h"
 #include "tests/support/started_programs.h"
 #include "tests/support/temp_machine.h"
+#include "tests/support/unique_name.h"
 
 namespace {
 
@@ -65,9 +65,8 @@ class ProcessActions : public ::testing::Test {
 // The process list is the whole computer's, where other tests run viewers of their own: this
 // one's program has a name nobody else uses, so that "none running" means none of its own.
 TEST_F(ProcessActions, RunningProcessMatchesOnlyItsExactFileName) {
-  char stem[32];
-  std::snprintf(stem, sizeof stem, "txnotice%08x", static_cast<unsigned>(std::random_device{}()));
-  const std::string name = std::string(stem) + ".exe";
+  const std::string stem = txtest::unique_name("txnotice");
+  const std::string name = stem + ".exe";
   const std::string path = std::string(R"(C:\talvex\bin\)") + name;
   programs.install_sleeper(path);
   EXPECT_EQ(IsProcessRunning(name), 0);
@@ -78,7 +77,7 @@ TEST_F(ProcessActions, RunningProcessMatchesOnlyItsExactFileName) {
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   std::string capital = name;
   capital[0] = 'T';
-  for (const std::string& other : {upper, capital, path, std::string(stem), name + " ", name.substr(0, name.size() - 1),
+  for (const std::string& other : {upper, capital, path, stem, name + " ", name.substr(0, name.size() - 1),
                                    std::string("*.exe"), std::string()}) {
     EXPECT_EQ(IsProcessRunning(other), 0) << other;
   }

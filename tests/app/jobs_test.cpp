@@ -5,9 +5,7 @@
 
 #include <chrono>
 #include <cctype>
-#include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <string>
 #include <thread>
 
@@ -15,6 +13,7 @@
 #include "tests/support/controller_process.h"
 #include "tests/support/http_peer.h"
 #include "tests/support/temp_machine.h"
+#include "tests/support/unique_name.h"
 
 namespace {
 
@@ -44,15 +43,6 @@ const char kUpdaterScript[] =
     "echo $$ > \"$(dirname \"$0\")/updater-started\"\n"
     "sleep 30\n";
 
-// The update job skips an updater already running anywhere on the computer, so each test's
-// updater has a name of its own: tests running side by side must not see each other's.
-std::string unique_updater_name() {
-  std::random_device seed;
-  char name[32];
-  std::snprintf(name, sizeof name, "tx_updater_%08x", static_cast<unsigned>(seed()));
-  return name;
-}
-
 class JobsTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(CreateDirectoryA("C:\\talvex", nullptr)); }
@@ -77,7 +67,9 @@ class JobsTest : public ::testing::Test {
     return false;
   }
 
-  const std::string updater_ = unique_updater_name();
+  // The update job skips an updater already running anywhere on the computer: each test's
+  // updater has a name of its own, so that tests running side by side never see each other's.
+  const std::string updater_ = txtest::unique_name("tx_updater_");
   const std::string updater_path_ = "C:\\talvex\\" + updater_ + ".exe";
   txtest::TempMachine machine_;
   txtest::HttpPeer server_;
