@@ -1,8 +1,8 @@
-// Owners for libcurl's handles, on the layer's one owner template.
+// Owners for libcurl's handles, on the layer's one owner template. A handle must be closed
+// while a lease on libcurl is still held: its owner declares the lease before the handle.
 #pragma once
 
-#include <curl/curl.h>
-
+#include "platform/curl_library.h"
 #include "platform/scoped_handle.h"
 
 namespace platform {
@@ -11,7 +11,7 @@ struct CurlEasyTraits {
   using Handle = CURL*;
   static Handle invalid() noexcept { return nullptr; }
   static bool is_valid(Handle h) noexcept { return h != nullptr; }
-  static void close(Handle h) noexcept { curl_easy_cleanup(h); }
+  static void close(Handle h) noexcept { curl().easy_cleanup(h); }
 };
 using ScopedCurlEasy = ScopedHandle<CurlEasyTraits>;
 
@@ -19,7 +19,7 @@ struct CurlMultiTraits {
   using Handle = CURLM*;
   static Handle invalid() noexcept { return nullptr; }
   static bool is_valid(Handle h) noexcept { return h != nullptr; }
-  static void close(Handle h) noexcept { curl_multi_cleanup(h); }
+  static void close(Handle h) noexcept { curl().multi_cleanup(h); }
 };
 using ScopedCurlMulti = ScopedHandle<CurlMultiTraits>;
 
@@ -27,7 +27,7 @@ struct CurlUrlTraits {
   using Handle = CURLU*;
   static Handle invalid() noexcept { return nullptr; }
   static bool is_valid(Handle h) noexcept { return h != nullptr; }
-  static void close(Handle h) noexcept { curl_url_cleanup(h); }
+  static void close(Handle h) noexcept { curl().url_cleanup(h); }
 };
 using ScopedCurlUrl = ScopedHandle<CurlUrlTraits>;
 
@@ -35,11 +35,8 @@ struct CurlSlistTraits {
   using Handle = curl_slist*;
   static Handle invalid() noexcept { return nullptr; }
   static bool is_valid(Handle h) noexcept { return h != nullptr; }
-  static void close(Handle h) noexcept { curl_slist_free_all(h); }
+  static void close(Handle h) noexcept { curl().slist_free_all(h); }
 };
 using ScopedCurlSlist = ScopedHandle<CurlSlistTraits>;
-
-// curl_global_init, once per process, from whichever thread comes first.
-void ensure_curl_initialised();
 
 }  // namespace platform

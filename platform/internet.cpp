@@ -22,7 +22,9 @@ struct InternetObject {
   std::mutex mutex;
 };
 
+// A session keeps libcurl loaded between the URLs it opens.
 struct Session : InternetObject {
+  CurlLease curl;
   RequestSettings settings;
 };
 
@@ -96,8 +98,11 @@ HINTERNET InternetOpenA(LPCSTR agent, DWORD accessType, LPCSTR, LPCSTR, DWORD fl
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  platform::ensure_curl_initialised();
   auto session = std::make_shared<platform::Session>();
+  if (!session->curl) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
   if (agent) session->settings.user_agent = agent;
   return platform::handles().insert(std::move(session));
 }

@@ -1,5 +1,6 @@
 #include "platform/internet_errors.h"
 
+#include "platform/curl_library.h"
 #include "platform/errors.h"
 
 namespace platform {
@@ -17,7 +18,7 @@ constexpr long kUntrustedChain[] = {2, 18, 19, 20, 21, 24, 27};
 
 DWORD certificate_error(CURL* easy) {
   long verify = kVerifyOk;
-  if (easy) curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);
+  if (easy) curl().easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);
   for (long untrusted : kUntrustedChain) {
     if (verify == untrusted) return ERROR_INTERNET_INVALID_CA;
   }

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <mutex>
 
 #include "platform/errors.h"
 #include "platform/internet.h"
@@ -14,11 +13,6 @@
 #include "platform/internet_trust.h"
 
 namespace platform {
-
-void ensure_curl_initialised() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 namespace {
 
@@ -34,9 +28,9 @@ bool is_redirect(long status) {
 
 std::string url_part(CURLU* url, CURLUPart part, unsigned flags = 0) {
   char* text = nullptr;
-  if (curl_url_get(url, part, &text, flags) != CURLUE_OK || !text) return {};
+  if (curl().url_get(url, part, &text, flags) != CURLUE_OK || !text) return {};
   std::string result(text);
-  curl_free(text);
+  curl().free(text);
   return result;
 }
 
@@ -62,15 +56,18 @@ DWORD parse_error(const std::string& url) {
 UrlStream::~UrlStream() { stop(); }
 
 bool UrlStream::open(const std::string& url, const RequestSettings& settings, DWORD* error) {
-  ensure_curl_initialised();
+  if (!curl_) {
+    *error = ERROR_MOD_NOT_FOUND;
+    return false;
+  }
   settings_ = settings;
-  url_.reset(curl_url());
-  multi_.reset(curl_multi_init());
+  url_.reset(curl().url());
+  multi_.reset(curl().multi_init());
   if (!url_ || !multi_) {
     *error = ERROR_NOT_ENOUGH_MEMORY;
     return false;
   }
-  if (curl_url_set(url_.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+  if (curl().url_set(url_.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
     *error = parse_error(url);
     return false;
   }
@@ -99,7 +96,7 @@ bool UrlStream::open(const std::string& url, const RequestSettings& settings, DW
 bool UrlStream::next_location(DWORD* error) {
   bool was_https = https_;
   // Setting a relative reference on the parsed URL resolves it against that URL.
-  if (curl_url_set(url_.get(), CURLUPART_URL, location_.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+  if (curl().url_set(url_.get(), CURLUPART_URL, location_.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
     *error = ERROR_HTTP_REDIRECT_FAILED;
     return false;
   }
@@ -129,7 +126,7 @@ bool UrlStream::start(DWORD* error) {
   std::string port = url_part(url_.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
   https_ = lower(url_part(url_.get(), CURLUPART_SCHEME)) == "https";
 
-  easy_.reset(curl_easy_init());
+  easy_.reset(curl().easy_init());
   if (!easy_) {
     *error = ERROR_NOT_ENOUGH_MEMORY;
     return false;
@@ -140,32 +137,32 @@ bool UrlStream::start(DWORD* error) {
   if (!host.empty() && host.front() != '[') {
     if (auto address = hosts_file_address(host)) {
       std::string target = address->find(':') != std::string::npos ? "[" + *address + "]" : *address;
-      resolve_.reset(curl_slist_append(nullptr, (host + ":" + port + ":" + target).c_str()));
-      curl_easy_setopt(e, CURLOPT_RESOLVE, resolve_.get());
+      resolve_.reset(curl().slist_append(nullptr, (host + ":" + port + ":" + target).c_str()));
+      curl().easy_setopt(e, CURLOPT_RESOLVE, resolve_.get());
     }
   }
-  curl_easy_setopt(e, CURLOPT_URL, full.c_str());
-  curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(e, CURLOPT_PROXY, "");  // direct access: the host's proxy variables do not apply
-  curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kChunkSize);
-  curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
-  curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings_.connect_timeout_ms));
-  if (!settings_.user_agent.empty()) curl_easy_setopt(e, CURLOPT_USERAGENT, settings_.user_agent.c_str());
-  curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &UrlStream::on_header);
-  curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
-  curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &UrlStream::on_body);
-  curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
+  curl().easy_setopt(e, CURLOPT_URL, full.c_str());
+  curl().easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl().easy_setopt(e, CURLOPT_PROXY, "");  // direct access: the host's proxy variables do not apply
+  curl().easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+  curl().easy_setopt(e, CURLOPT_BUFFERSIZE, kChunkSize);
+  curl().easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+  curl().easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings_.connect_timeout_ms));
+  if (!settings_.user_agent.empty()) curl().easy_setopt(e, CURLOPT_USERAGENT, settings_.user_agent.c_str());
+  curl().easy_setopt(e, CURLOPT_HEADERFUNCTION, &UrlStream::on_header);
+  curl().easy_setopt(e, CURLOPT_HEADERDATA, this);
+  curl().easy_setopt(e, CURLOPT_WRITEFUNCTION, &UrlStream::on_body);
+  curl().easy_setopt(e, CURLOPT_WRITEDATA, this);
   if (https_) {
     char* system_bundle = nullptr;
-    curl_easy_getinfo(e, CURLINFO_CAINFO, &system_bundle);
+    curl().easy_getinfo(e, CURLINFO_CAINFO, &system_bundle);
     ca_bundle_ = machine_ca_bundle(system_bundle ? system_bundle : "");
     if (!ca_bundle_.empty()) {
       curl_blob blob{ca_bundle_.data(), ca_bundle_.size(), CURL_BLOB_NOCOPY};
-      curl_easy_setopt(e, CURLOPT_CAINFO_BLOB, &blob);
+      curl().easy_setopt(e, CURLOPT_CAINFO_BLOB, &blob);
     }
   }
-  if (curl_multi_add_handle(multi_.get(), e) != CURLM_OK) {
+  if (curl().multi_add_handle(multi_.get(), e) != CURLM_OK) {
     *error = ERROR_INTERNET_INTERNAL_ERROR;
     return false;
   }
@@ -173,7 +170,7 @@ bool UrlStream::start(DWORD* error) {
 }
 
 void UrlStream::stop() {
-  if (easy_ && multi_) curl_multi_remove_handle(multi_.get(), easy_.get());
+  if (easy_ && multi_) curl().multi_remove_handle(multi_.get(), easy_.get());
   easy_.reset();
   resolve_.reset();
 }
@@ -187,7 +184,7 @@ std::size_t UrlStream::on_header(char* data, std::size_t size, std::size_t count
     self->location_.clear();
   } else if (line == "\r\n" || line == "\n") {
     long status = 0;
-    curl_easy_getinfo(self->easy_.get(), CURLINFO_RESPONSE_CODE, &status);
+    curl().easy_getinfo(self->easy_.get(), CURLINFO_RESPONSE_CODE, &status);
     if (status >= 200) {  // 1xx interim responses are followed by the real one
       self->status_ = status;
       self->headers_done_ = true;
@@ -231,12 +228,12 @@ bool UrlStream::run(Until until, DWORD idle_ms, DWORD* error) {
   auto last_activity = Clock::now();
   for (;;) {
     int running = 0;
-    if (curl_multi_perform(multi_.get(), &running) != CURLM_OK) {
+    if (curl().multi_perform(multi_.get(), &running) != CURLM_OK) {
       *error = ERROR_INTERNET_INTERNAL_ERROR;
       return false;
     }
     int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
+    while (CURLMsg* message = curl().multi_info_read(multi_.get(), &queued)) {
       if (message->msg == CURLMSG_DONE && message->easy_handle == easy_.get()) {
         done_ = true;
         result_ = message->data.result;
@@ -254,7 +251,7 @@ bool UrlStream::run(Until until, DWORD idle_ms, DWORD* error) {
       return false;
     }
     int wait = static_cast<int>(std::min<long long>(idle_ms - idle, 1000));
-    if (curl_multi_poll(multi_.get(), nullptr, 0, wait, nullptr) != CURLM_OK) {
+    if (curl().multi_poll(multi_.get(), nullptr, 0, wait, nullptr) != CURLM_OK) {
       *error = ERROR_INTERNET_INTERNAL_ERROR;
       return false;
     }
@@ -278,7 +275,7 @@ bool UrlStream::read(char* buffer, std::size_t size, std::size_t* got, DWORD* er
     if (paused_) {
       paused_ = false;
       // Resuming hands the held chunk to on_body at once, which may fill the buffer or pause again.
-      if (curl_easy_pause(easy_.get(), CURLPAUSE_CONT) != CURLE_OK) {
+      if (curl().easy_pause(easy_.get(), CURLPAUSE_CONT) != CURLE_OK) {
         failure = ERROR_INTERNET_INTERNAL_ERROR;
         break;
       }

@@ -52,6 +52,7 @@ class UrlStream {
   bool run(Until until, DWORD idle_ms, DWORD* error);
 
   RequestSettings settings_;
+  CurlLease curl_;  // first, so that it outlives the handles below
   ScopedCurlMulti multi_;
   ScopedCurlUrl url_;
   ScopedCurlEasy easy_;

@@ -91,11 +91,13 @@ std::size_t on_header(char* data, std::size_t size, std::size_t count, void* use
 
 TransportResult send_put(const TransportRequest& request) {
   TransportResult result;
-  platform::ScopedCurlEasy easy(curl_easy_init());
+  platform::CurlLease lease;  // before the handles, which it outlives
+  const platform::CurlApi& curl = platform::curl();
+  platform::ScopedCurlEasy easy(lease ? curl.easy_init() : nullptr);
   if (!easy) {
     result.failure = Aws::Client::CoreErrors::INTERNAL_FAILURE;
     result.failure_name = "InternalFailure";
-    result.failure_message = "Cannot create a libcurl handle";
+    result.failure_message = lease ? "Cannot create a libcurl handle" : "Cannot load libcurl";
     return result;
   }
   CURL* e = easy.get();
@@ -105,45 +107,46 @@ TransportResult send_put(const TransportRequest& request) {
   platform::ScopedCurlSlist resolve;
   if (auto address = platform::hosts_file_address(request.host)) {
     std::string target = address->find(':') != std::string::npos ? "[" + *address + "]" : *address;
-    resolve.reset(curl_slist_append(nullptr, (request.host + ":" + std::to_string(request.port) + ":" + target).c_str()));
-    curl_easy_setopt(e, CURLOPT_RESOLVE, resolve.get());
+    const std::string entry = request.host + ":" + std::to_string(request.port) + ":" + target;
+    resolve.reset(curl.slist_append(nullptr, entry.c_str()));
+    curl.easy_setopt(e, CURLOPT_RESOLVE, resolve.get());
   }
   platform::ScopedCurlSlist headers;
   for (const auto& [name, value] : request.headers) {
     // libcurl sends Host and Content-Length itself; its values are the ones we signed.
     if (name == "Host" || name == "Content-Length") continue;
-    headers.reset(curl_slist_append(headers.release(), (name + ": " + value).c_str()));
+    headers.reset(curl.slist_append(headers.release(), (name + ": " + value).c_str()));
   }
-  curl_easy_setopt(e, CURLOPT_URL, request.url.c_str());
-  curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(e, CURLOPT_PROXY, "");  // direct: no proxy is configured for the client
-  curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(e, CURLOPT_ERRORBUFFER, error_text);
-  curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
-  if (!request.user_agent.empty()) curl_easy_setopt(e, CURLOPT_USERAGENT, request.user_agent.c_str());
-  curl_easy_setopt(e, CURLOPT_UPLOAD, 1L);
-  curl_easy_setopt(e, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(request.length));
-  curl_easy_setopt(e, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBufferSize);
-  curl_easy_setopt(e, CURLOPT_READFUNCTION, &read_body);
-  curl_easy_setopt(e, CURLOPT_READDATA, &transfer);
-  curl_easy_setopt(e, CURLOPT_SEEKFUNCTION, &seek_body);
-  curl_easy_setopt(e, CURLOPT_SEEKDATA, &transfer);
-  curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &on_answer_body);
-  curl_easy_setopt(e, CURLOPT_WRITEDATA, &result);
-  curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &on_header);
-  curl_easy_setopt(e, CURLOPT_HEADERDATA, &result);
-  curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, request.connect_timeout_ms);
+  curl.easy_setopt(e, CURLOPT_URL, request.url.c_str());
+  curl.easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl.easy_setopt(e, CURLOPT_PROXY, "");  // direct: no proxy is configured for the client
+  curl.easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+  curl.easy_setopt(e, CURLOPT_ERRORBUFFER, error_text);
+  curl.easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
+  if (!request.user_agent.empty()) curl.easy_setopt(e, CURLOPT_USERAGENT, request.user_agent.c_str());
+  curl.easy_setopt(e, CURLOPT_UPLOAD, 1L);
+  curl.easy_setopt(e, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(request.length));
+  curl.easy_setopt(e, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBufferSize);
+  curl.easy_setopt(e, CURLOPT_READFUNCTION, &read_body);
+  curl.easy_setopt(e, CURLOPT_READDATA, &transfer);
+  curl.easy_setopt(e, CURLOPT_SEEKFUNCTION, &seek_body);
+  curl.easy_setopt(e, CURLOPT_SEEKDATA, &transfer);
+  curl.easy_setopt(e, CURLOPT_WRITEFUNCTION, &on_answer_body);
+  curl.easy_setopt(e, CURLOPT_WRITEDATA, &result);
+  curl.easy_setopt(e, CURLOPT_HEADERFUNCTION, &on_header);
+  curl.easy_setopt(e, CURLOPT_HEADERDATA, &result);
+  curl.easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, request.connect_timeout_ms);
   // The request time-out bounds a stall, not the whole transfer, so a large body may take as
   // long as it needs while it moves.
-  curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, std::max(1L, request.request_timeout_ms / 1000));
-  curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, request.verify_ssl ? 1L : 0L);
-  curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, request.verify_ssl ? 2L : 0L);
-  if (!request.ca_file.empty()) curl_easy_setopt(e, CURLOPT_CAINFO, request.ca_file.c_str());
+  curl.easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl.easy_setopt(e, CURLOPT_LOW_SPEED_TIME, std::max(1L, request.request_timeout_ms / 1000));
+  curl.easy_setopt(e, CURLOPT_SSL_VERIFYPEER, request.verify_ssl ? 1L : 0L);
+  curl.easy_setopt(e, CURLOPT_SSL_VERIFYHOST, request.verify_ssl ? 2L : 0L);
+  if (!request.ca_file.empty()) curl.easy_setopt(e, CURLOPT_CAINFO, request.ca_file.c_str());
 
-  CURLcode code = curl_easy_perform(e);
+  CURLcode code = curl.easy_perform(e);
   long status = 0;
-  curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
+  curl.easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
   // A server may answer an error before it has read the whole body and stop reading; that
   // answer is the outcome, not the broken send.
   bool early_answer = (code == CURLE_SEND_ERROR || code == CURLE_RECV_ERROR) && status >= 300;
@@ -152,7 +155,7 @@ TransportResult send_put(const TransportRequest& request) {
     result.status = status;
     return result;
   }
-  result.failure_message = error_text[0] ? error_text : curl_easy_strerror(code);
+  result.failure_message = error_text[0] ? error_text : curl.easy_strerror(code);
   if (result.body_failed) {
     result.failure = Aws::Client::CoreErrors::INTERNAL_FAILURE;
     result.failure_name = "BodyStreamError";

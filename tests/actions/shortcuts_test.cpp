@@ -25,6 +25,7 @@
 #include "platform/win32.h"
 #include "tests/support/announcing_peer.h"
 #include "tests/support/loopback.h"
+#include "tests/support/mapped_library.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_machine.h"
 #include "tests/support/test_ca.h"
@@ -134,6 +135,8 @@ TEST_F(ShortcutProvisioning, FreshMachine) {
 
   EXPECT_EQ(machine_.read_file(kProgram), program);
   EXPECT_EQ(fetches(), 1);
+  // The controller idles after this; the download's Internet library is gone with its session.
+  EXPECT_FALSE(txtest::library_mapped("libcurl.so"));
   const std::string log = day_log();
   EXPECT_NE(log.find(std::string("[_ThreadProc]Start Create ShortCut[") + kProgram + "][0xFFFFFFFF]"),
             std::string::npos)

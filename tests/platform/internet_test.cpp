@@ -11,6 +11,7 @@
 
 #include "platform/win32.h"
 #include "tests/support/http_peer.h"
+#include "tests/support/mapped_library.h"
 #include "tests/support/temp_machine.h"
 #include "tests/support/test_ca.h"
 
@@ -362,6 +363,30 @@ TEST_F(InternetTest, LargeBodyStreamsInBoundedMemory) {
   EXPECT_EQ(total, kSize);
   EXPECT_LT(most - before, 16 * 1024);
   InternetCloseHandle(file);
+}
+
+// libcurl is loaded by the first Internet handle and unloaded with the last, whichever kind it
+// is; the next session loads it again.
+TEST(InternetLibraryTest, LibcurlIsMappedOnlyWhileAHandleIsOpen) {
+  txtest::TempMachine machine;
+  txtest::HttpPeer peer;
+  EXPECT_FALSE(txtest::library_mapped("libcurl.so"));
+  for (int round = 0; round < 2; ++round) {
+    HINTERNET session = InternetOpenA("txnet-test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    ASSERT_NE(session, nullptr);
+    EXPECT_TRUE(txtest::library_mapped("libcurl.so"));
+    HINTERNET file = InternetOpenUrlA(session, peer.url("bytes/25000").c_str(), nullptr, 0, 0, 0);
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(InternetCloseHandle(session));
+    EXPECT_TRUE(txtest::library_mapped("libcurl.so")) << "the open URL still needs it";
+    std::string buffer(30000, '\0');
+    DWORD got = 0;
+    EXPECT_TRUE(InternetReadFile(file, buffer.data(), 30000, &got));
+    EXPECT_EQ(buffer.substr(0, got), pattern(25000).substr(0, got));
+    EXPECT_GT(got, 0u);
+    EXPECT_TRUE(InternetCloseHandle(file));
+    EXPECT_FALSE(txtest::library_mapped("libcurl.so")) << "round " << round;
+  }
 }
 
 }  // namespace
