@@ -1,4 +1,5 @@
-// SHA-256 and HMAC-SHA256 over libcrypto.
+// SHA-256 and HMAC-SHA256 over libcrypto, loaded at the first hash: a controller that never
+// uploads never maps it. Once loaded it stays, as libcrypto cannot be unloaded.
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 
@@ -6,36 +7,79 @@
 
 #include "aws/src/crypto.h"
 #include "aws/src/sigv4.h"
+#include "platform/shared_library.h"
 
 namespace txaws {
 
+namespace {
+
+// The ABI the headers describe: OpenSSL 3.
+constexpr char kLibcrypto[] = "libcrypto.so.3";
+
+struct Libcrypto {
+  decltype(&::EVP_sha256) sha256 = nullptr;
+  decltype(&::EVP_MD_CTX_new) ctx_new = nullptr;
+  decltype(&::EVP_MD_CTX_free) ctx_free = nullptr;
+  decltype(&::EVP_DigestInit_ex) init = nullptr;
+  decltype(&::EVP_DigestUpdate) update = nullptr;
+  decltype(&::EVP_DigestFinal_ex) final = nullptr;
+  decltype(&::HMAC) hmac = nullptr;
+};
+
+// Throws when libcrypto or one of its functions is missing.
+const Libcrypto& libcrypto() {
+  static platform::SharedLibrary* const library = new platform::SharedLibrary(kLibcrypto);  // never unloaded
+  static const Libcrypto functions = [] {
+    Libcrypto f;
+    if (library->loaded()) {
+      f.sha256 = library->function<decltype(f.sha256)>("EVP_sha256");
+      f.ctx_new = library->function<decltype(f.ctx_new)>("EVP_MD_CTX_new");
+      f.ctx_free = library->function<decltype(f.ctx_free)>("EVP_MD_CTX_free");
+      f.init = library->function<decltype(f.init)>("EVP_DigestInit_ex");
+      f.update = library->function<decltype(f.update)>("EVP_DigestUpdate");
+      f.final = library->function<decltype(f.final)>("EVP_DigestFinal_ex");
+      f.hmac = library->function<decltype(f.hmac)>("HMAC");
+    }
+    if (!f.sha256 || !f.ctx_new || !f.ctx_free || !f.init || !f.update || !f.final || !f.hmac) {
+      throw std::runtime_error("SHA-256 unavailable: " + library->error());
+    }
+    return f;
+  }();
+  return functions;
+}
+
+}  // namespace
+
 std::string hmac_sha256(std::string_view key, std::string_view data) {
+  const Libcrypto& crypto = libcrypto();
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
-  if (!HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()), reinterpret_cast<const unsigned char*>(data.data()),
-            data.size(), digest, &length)) {
+  if (!crypto.hmac(crypto.sha256(), key.data(), static_cast<int>(key.size()),
+                   reinterpret_cast<const unsigned char*>(data.data()), data.size(), digest, &length)) {
     throw std::runtime_error("HMAC-SHA256 failed");
   }
   return std::string(reinterpret_cast<char*>(digest), length);
 }
 
-Sha256::Sha256() : context_(EVP_MD_CTX_new()) {
-  if (!context_ || !EVP_DigestInit_ex(static_cast<EVP_MD_CTX*>(context_), EVP_sha256(), nullptr)) {
-    EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(context_));
+Sha256::Sha256() {
+  const Libcrypto& crypto = libcrypto();
+  context_ = crypto.ctx_new();
+  if (!context_ || !crypto.init(static_cast<EVP_MD_CTX*>(context_), crypto.sha256(), nullptr)) {
+    crypto.ctx_free(static_cast<EVP_MD_CTX*>(context_));
     throw std::runtime_error("SHA-256 unavailable");
   }
 }
 
-Sha256::~Sha256() { EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(context_)); }
+Sha256::~Sha256() { libcrypto().ctx_free(static_cast<EVP_MD_CTX*>(context_)); }
 
 void Sha256::update(const void* data, std::size_t size) {
-  EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(context_), data, size);
+  libcrypto().update(static_cast<EVP_MD_CTX*>(context_), data, size);
 }
 
 std::string Sha256::hex_final() {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
-  EVP_DigestFinal_ex(static_cast<EVP_MD_CTX*>(context_), digest, &length);
+  libcrypto().final(static_cast<EVP_MD_CTX*>(context_), digest, &length);
   return to_hex(digest, length);
 }
 
