@@ -3,12 +3,18 @@
 
     bench/controller_bench.py [--build build] [--idle-seconds 60] [--requests 200]
 
-Starts build/bin/txcontroller in a fresh machine folder, measures over the idle period the
-CPU time it used (from /proc/PID/stat), its context switches (wake-ups, from
+Starts build/bin/txcontroller in a machine folder of its own, measures over the idle period
+the CPU time it used (from /proc/PID/stat), its context switches (wake-ups, from
 /proc/PID/status) and its resident memory, then sends requests one at a time at random
 moments and reads, for each, the time of its "[_ThreadProc]Start Job" record. The requests go
 through one txsend reading standard input, so that a program's start is not counted as
 part of a request: the clock starts when the request's line is written.
+
+The idle figures are taken twice, on two kinds of machine:
+  deployed  the remote-support program is in place, as on every start after the first, so
+            the start makes no Internet request;
+  fresh     the program is missing, so the start downloads it (here the download host does
+            not resolve and the download fails): the figures after an Internet session.
 """
 import argparse
 import os
@@ -68,15 +74,16 @@ def percentile(values, p):
     return ordered[min(len(ordered) - 1, int(round(p / 100.0 * (len(ordered) - 1))))]
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", default=os.path.join(os.path.dirname(__file__), "..", "build"))
-    parser.add_argument("--idle-seconds", type=float, default=60)
-    parser.add_argument("--requests", type=int, default=200)
-    args = parser.parse_args()
-    bin_dir = os.path.join(args.build, "bin")
+REMOTE_SUPPORT_PROGRAM = os.path.join("drive_c", "talvex", "bin", "TeamViewerQS.exe")
 
+
+def measure(bin_dir, deployed, idle_seconds, requests):
     machine = tempfile.mkdtemp(prefix="txbench-")
+    if deployed:
+        program = os.path.join(machine, REMOTE_SUPPORT_PROGRAM)
+        os.makedirs(os.path.dirname(program))
+        with open(program, "wb") as f:
+            f.write(b"MZ remote support")
     env = dict(os.environ, TX_MACHINE=machine)
     controller = subprocess.Popen([os.path.join(bin_dir, "txcontroller")], env=env)
     try:
@@ -85,14 +92,20 @@ def main():
             if subprocess.run([txsend, "send", "0"], env=env, capture_output=True).returncode == 0:
                 break
             time.sleep(0.01)
-        time.sleep(1)  # let the first worker turn pass
+        # The first worker turn makes the desktop shortcuts; the web shortcut's record is its last.
+        for _ in range(6000):
+            if "[_ThreadProc]Create Shortcut[" in read_log(machine):
+                break
+            time.sleep(0.01)
+        time.sleep(1)
 
         cpu0, sw0, t0 = proc_cpu_seconds(controller.pid), switches(controller.pid), time.monotonic()
-        time.sleep(args.idle_seconds)
+        time.sleep(idle_seconds)
         cpu1, sw1, t1 = proc_cpu_seconds(controller.pid), switches(controller.pid), time.monotonic()
         status = proc_status(controller.pid)
         elapsed = t1 - t0
-        print(f"idle {elapsed:.1f} s: CPU {100.0 * (cpu1 - cpu0) / elapsed:.4f}% of one core, "
+        kind = "deployed" if deployed else "fresh"
+        print(f"{kind} machine, idle {elapsed:.1f} s: CPU {100.0 * (cpu1 - cpu0) / elapsed:.4f}% of one core, "
               f"{(sw1 - sw0) / elapsed:.1f} wake-ups/s, resident {status['VmRSS']} "
               f"(peak {status['VmHWM']}; private {status['RssAnon']}, mapped files {status['RssFile']}), "
               f"threads {status['Threads']}")
@@ -100,7 +113,7 @@ def main():
         latencies = []
         sender = subprocess.Popen([txsend, "-"], env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
         try:
-            for n in range(args.requests):
+            for n in range(requests):
                 time.sleep(random.uniform(0.0, 0.25))
                 text = f"bench{n:06d}"
                 sent = time.time()
@@ -126,6 +139,17 @@ def main():
         controller.kill()
         controller.wait()
         shutil.rmtree(machine, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", default=os.path.join(os.path.dirname(__file__), "..", "build"))
+    parser.add_argument("--idle-seconds", type=float, default=60)
+    parser.add_argument("--requests", type=int, default=200)
+    args = parser.parse_args()
+    bin_dir = os.path.join(args.build, "bin")
+    measure(bin_dir, True, args.idle_seconds, args.requests)
+    measure(bin_dir, False, args.idle_seconds, 0)
     return 0
 
 
