@@ -57,15 +57,15 @@ bool resolve_all(SharedLibrary& lib, CurlApi& api) {
 CurlLease::CurlLease() : held_(false) {
   Loaded& state = loaded();
   std::lock_guard lock(state.mutex);
-  if (state.leases == 0) {
+  if (!state.library) {
     state.library.emplace(kLibcurl);
-    if (!state.library->loaded() || !resolve_all(*state.library, state.api) ||
-        state.api.global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+    if (!state.library->loaded() || !resolve_all(*state.library, state.api)) {
       state.api = {};
       state.library.reset();
       return;
     }
   }
+  if (state.leases == 0 && state.api.global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return;
   ++state.leases;
   held_ = true;
 }
@@ -76,8 +76,10 @@ CurlLease::~CurlLease() {
   std::lock_guard lock(state.mutex);
   if (--state.leases > 0) return;
   state.api.global_cleanup();
-  state.api = {};
-  state.library.reset();
+  if (kCurlUnloads) {
+    state.api = {};
+    state.library.reset();
+  }
 }
 
 const CurlApi& curl() { return loaded().api; }

@@ -35,6 +35,17 @@ struct CurlApi {
   decltype(&::curl_free) free;
 };
 
+// Whether the last lease unloads libcurl. A sanitized build keeps it once loaded: the
+// sanitizer runtimes keep their record of an unloaded library's thread-local storage, and
+// the leak check at exit then reads ranges that no longer exist.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)  // GCC
+inline constexpr bool kCurlUnloads = false;
+#elif defined(__has_feature)  // clang
+inline constexpr bool kCurlUnloads = !(__has_feature(address_sanitizer) || __has_feature(thread_sanitizer));
+#else
+inline constexpr bool kCurlUnloads = true;
+#endif
+
 // Keeps libcurl loaded and globally initialised for as long as it lives. The first lease
 // loads it; when the last one ends, curl_global_cleanup runs and the library is unloaded.
 class CurlLease {
