@@ -1,5 +1,6 @@
-// SHA-256 and HMAC-SHA256 over libcrypto, loaded at the first hash: a controller that never
-// uploads never maps it. Once loaded it stays, as libcrypto cannot be unloaded.
+// SHA-256 and HMAC-SHA256 over libcrypto, loaded at the first hash rather than at start: a
+// controller that has made no Internet request has none of it mapped. Once loaded it stays, as
+// libcrypto cannot be unloaded.
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 
