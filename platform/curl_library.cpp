@@ -29,27 +29,21 @@ Loaded& loaded() {
   return *state;
 }
 
-template <class F>
-bool resolve(SharedLibrary& library, F& slot, const char* name) {
-  slot = library.function<F>(name);
-  return slot != nullptr;
-}
-
 bool resolve_all(SharedLibrary& lib, CurlApi& api) {
-  return resolve(lib, api.global_init, "curl_global_init") &&
-         resolve(lib, api.global_cleanup, "curl_global_cleanup") && resolve(lib, api.easy_init, "curl_easy_init") &&
-         resolve(lib, api.easy_cleanup, "curl_easy_cleanup") && resolve(lib, api.easy_setopt, "curl_easy_setopt") &&
-         resolve(lib, api.easy_getinfo, "curl_easy_getinfo") && resolve(lib, api.easy_perform, "curl_easy_perform") &&
-         resolve(lib, api.easy_pause, "curl_easy_pause") && resolve(lib, api.easy_strerror, "curl_easy_strerror") &&
-         resolve(lib, api.multi_init, "curl_multi_init") && resolve(lib, api.multi_cleanup, "curl_multi_cleanup") &&
-         resolve(lib, api.multi_add_handle, "curl_multi_add_handle") &&
-         resolve(lib, api.multi_remove_handle, "curl_multi_remove_handle") &&
-         resolve(lib, api.multi_perform, "curl_multi_perform") && resolve(lib, api.multi_poll, "curl_multi_poll") &&
-         resolve(lib, api.multi_info_read, "curl_multi_info_read") &&
-         resolve(lib, api.slist_append, "curl_slist_append") &&
-         resolve(lib, api.slist_free_all, "curl_slist_free_all") && resolve(lib, api.url, "curl_url") &&
-         resolve(lib, api.url_cleanup, "curl_url_cleanup") && resolve(lib, api.url_set, "curl_url_set") &&
-         resolve(lib, api.url_get, "curl_url_get") && resolve(lib, api.free, "curl_free");
+  return lib.bind(api.global_init, "curl_global_init") &&
+         lib.bind(api.global_cleanup, "curl_global_cleanup") && lib.bind(api.easy_init, "curl_easy_init") &&
+         lib.bind(api.easy_cleanup, "curl_easy_cleanup") && lib.bind(api.easy_setopt, "curl_easy_setopt") &&
+         lib.bind(api.easy_getinfo, "curl_easy_getinfo") && lib.bind(api.easy_perform, "curl_easy_perform") &&
+         lib.bind(api.easy_pause, "curl_easy_pause") && lib.bind(api.easy_strerror, "curl_easy_strerror") &&
+         lib.bind(api.multi_init, "curl_multi_init") && lib.bind(api.multi_cleanup, "curl_multi_cleanup") &&
+         lib.bind(api.multi_add_handle, "curl_multi_add_handle") &&
+         lib.bind(api.multi_remove_handle, "curl_multi_remove_handle") &&
+         lib.bind(api.multi_perform, "curl_multi_perform") && lib.bind(api.multi_poll, "curl_multi_poll") &&
+         lib.bind(api.multi_info_read, "curl_multi_info_read") &&
+         lib.bind(api.slist_append, "curl_slist_append") &&
+         lib.bind(api.slist_free_all, "curl_slist_free_all") && lib.bind(api.url, "curl_url") &&
+         lib.bind(api.url_cleanup, "curl_url_cleanup") && lib.bind(api.url_set, "curl_url_set") &&
+         lib.bind(api.url_get, "curl_url_get") && lib.bind(api.free, "curl_free");
 }
 
 }  // namespace

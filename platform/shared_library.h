@@ -28,12 +28,14 @@ class SharedLibrary {
   bool loaded() const noexcept { return handle_.valid(); }
   const std::string& error() const noexcept { return error_; }
 
-  // The function `name` as type F; null, with the reason in error(), when it is missing.
+  // Points `slot` at the function `name`; false, with the slot null and the reason in
+  // error(), when it is missing.
   template <class F>
-  F function(const char* name) {
+  bool bind(F& slot, const char* name) {
     void* address = ::dlsym(handle_.get(), name);
     if (!address) remember_error();
-    return reinterpret_cast<F>(address);
+    slot = reinterpret_cast<F>(address);
+    return address != nullptr;
   }
 
  private:

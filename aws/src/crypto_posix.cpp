@@ -32,16 +32,10 @@ const Libcrypto& libcrypto() {
   static platform::SharedLibrary* const library = new platform::SharedLibrary(kLibcrypto);  // never unloaded
   static const Libcrypto functions = [] {
     Libcrypto f;
-    if (library->loaded()) {
-      f.sha256 = library->function<decltype(f.sha256)>("EVP_sha256");
-      f.ctx_new = library->function<decltype(f.ctx_new)>("EVP_MD_CTX_new");
-      f.ctx_free = library->function<decltype(f.ctx_free)>("EVP_MD_CTX_free");
-      f.init = library->function<decltype(f.init)>("EVP_DigestInit_ex");
-      f.update = library->function<decltype(f.update)>("EVP_DigestUpdate");
-      f.final = library->function<decltype(f.final)>("EVP_DigestFinal_ex");
-      f.hmac = library->function<decltype(f.hmac)>("HMAC");
-    }
-    if (!f.sha256 || !f.ctx_new || !f.ctx_free || !f.init || !f.update || !f.final || !f.hmac) {
+    if (!library->loaded() || !library->bind(f.sha256, "EVP_sha256") || !library->bind(f.ctx_new, "EVP_MD_CTX_new") ||
+        !library->bind(f.ctx_free, "EVP_MD_CTX_free") || !library->bind(f.init, "EVP_DigestInit_ex") ||
+        !library->bind(f.update, "EVP_DigestUpdate") || !library->bind(f.final, "EVP_DigestFinal_ex") ||
+        !library->bind(f.hmac, "HMAC")) {
       throw std::runtime_error("SHA-256 unavailable: " + library->error());
     }
     return f;

@@ -1,4 +1,4 @@
-// Whether a process has a shared library mapped, from its /proc/PID/maps.
+// Whether this process has a shared library mapped, from /proc/self/maps.
 #pragma once
 
 #include <fstream>
@@ -6,10 +6,9 @@
 
 namespace txtest {
 
-// True when a file whose name starts with `name` (say "libcurl.so") is mapped into the
-// process `pid`, this process by default.
-inline bool library_mapped(const std::string& name, const std::string& pid = "self") {
-  std::ifstream maps("/proc/" + pid + "/maps");
+// True when a file whose name starts with `name` (say "libcurl.so") is mapped.
+inline bool library_mapped(const std::string& name) {
+  std::ifstream maps("/proc/self/maps");
   for (std::string line; std::getline(maps, line);) {
     std::size_t slash = line.rfind('/');
     if (slash != std::string::npos && line.compare(slash + 1, name.size(), name) == 0) return true;
